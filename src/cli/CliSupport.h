@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <ostream>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Wrong usage of a subcommand; the dispatcher prints the usage and exits with 2.
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The arguments of one subcommand: "--name value" options, "--flag" switches and the
+// positional arguments; "--" ends the options.
+struct CliArgs {
+  std::map<std::string, std::string> Options;
+  std::set<std::string> Flags;
+  std::vector<std::string> Positional;
+
+  bool Has(const std::string& option) const { return Options.count(option) || Flags.count(option); }
+  std::string Option(const std::string& name, const std::string& fallback = "") const;
+};
+
+// Throws UsageError for an unknown option or a value option without its value.
+CliArgs ParseCliArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
+                     const std::set<std::string>& flagOptions = {});
+
+// A field of tabular output: backslash, TAB, CR and LF written as \\, \t, \r and \n.
+std::string EscapeField(const std::string& utf8);
+
+// One subcommand: the words that name it ("dbf", "info"), its usage line, the options it
+// takes and the function that runs it.
+struct CliCommand {
+  std::vector<std::string> Words;
+  std::string Usage;
+  std::set<std::string> ValueOptions;
+  std::set<std::string> FlagOptions;
+  std::function<int(const CliArgs&, std::ostream& out, std::ostream& err)> Run;
+};
+
+// Each command group registers its subcommands here.
+void AddDbfCommands(std::vector<CliCommand>& commands);
+void AddLzhCommands(std::vector<CliCommand>& commands);

@@ -1,0 +1,3 @@
+#include "cli/CliSupport.h"
+
+void AddLzhCommands(std::vector<CliCommand>& commands) { (void)commands; }

@@ -1,0 +1,17 @@
+#include <gtest/gtest.h>
+
+#include "core/Paths.h"
+
+namespace {
+
+TEST(JoinPath, AddsASeparatorOnlyWhereNeeded) {
+  EXPECT_EQ(JoinPath("", "KARTY.DBF"), "KARTY.DBF");
+  EXPECT_EQ(JoinPath("C:", "KARTY.DBF"), "C:KARTY.DBF");
+  EXPECT_EQ(JoinPath("C:\\Data\\", "KARTY.DBF"), "C:\\Data\\KARTY.DBF");
+  EXPECT_EQ(JoinPath("C:\\Data", "KARTY.DBF"), "C:\\Data\\KARTY.DBF");
+  EXPECT_EQ(JoinPath("/home/u/data", "KARTY.DBF"), "/home/u/data/KARTY.DBF");
+  EXPECT_EQ(JoinPath("/home/u/data/", "KARTY.DBF"), "/home/u/data/KARTY.DBF");
+  EXPECT_EQ(ToNativePath("obr\\a\\b.jpg"), "obr/a/b.jpg");
+}
+
+} // namespace
