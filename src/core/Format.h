@@ -56,7 +56,8 @@ private:
 //   a number for %s        its %d or %g text
 //   a text for any number placeholder   the text as it stands
 // A placeholder without an argument left is left out; an unknown type letter or a "%" at the
-// end is copied as it stands. Never throws; widths and precisions are capped at 1000.
+// end is copied as it stands. Never throws; widths are capped at 1000 characters and the
+// zeros in front of a whole number at 32 digits.
 std::string Format(std::string_view pattern, std::initializer_list<FormatArg> args,
                    const Locale& locale = CurrentLocale());
 
