@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Paths.h"
+#include "formats/Cp1250Utf8.h"
 
 namespace {
 
@@ -12,6 +13,10 @@ TEST(JoinPath, AddsASeparatorOnlyWhereNeeded) {
   EXPECT_EQ(JoinPath("/home/u/data", "KARTY.DBF"), "/home/u/data/KARTY.DBF");
   EXPECT_EQ(JoinPath("/home/u/data/", "KARTY.DBF"), "/home/u/data/KARTY.DBF");
   EXPECT_EQ(ToNativePath("obr\\a\\b.jpg"), "obr/a/b.jpg");
+}
+
+TEST(NativeFileName, GivesTheSystemUtf8WithSlashes) {
+  EXPECT_EQ(NativeFileName(Cz("Objednávky\\Žluťoučký kůň.obx")), "Objednávky/Žluťoučký kůň.obx");
 }
 
 } // namespace
