@@ -1,0 +1,117 @@
+#include "formats/CodePages.h"
+
+#include <cstddef>
+#include <utility>
+
+namespace {
+
+using Pair = std::pair<unsigned char, unsigned char>;
+
+// Identity everywhere except the listed bytes.
+template <size_t N> constexpr TCodeTable MakeTable(const Pair (&pairs)[N]) {
+  TCodeTable table{};
+  for (size_t i = 0; i < 256; ++i)
+    table[i] = static_cast<unsigned char>(i);
+  for (const Pair& p : pairs)
+    table[p.first] = p.second;
+  return table;
+}
+
+template <size_t N> constexpr TCodeTable MakeInverse(const Pair (&pairs)[N]) {
+  TCodeTable table{};
+  for (size_t i = 0; i < 256; ++i)
+    table[i] = static_cast<unsigned char>(i);
+  for (const Pair& p : pairs)
+    table[p.second] = p.first;
+  return table;
+}
+
+// Code page 852 position -> code page 1250 position, from the published tables of both.
+constexpr Pair k852To1250[] = {
+    {0x81, 0xFC}, {0x82, 0xE9}, {0x84, 0xE4}, {0x85, 0xF9}, {0x8E, 0xC4}, {0x90, 0xC9}, // ü é ä ů Ä É
+    {0x91, 0xC5}, {0x92, 0xE5}, {0x93, 0xF4}, {0x94, 0xF6}, {0x95, 0xBC}, {0x96, 0xBE}, // Ĺ ĺ ô ö Ľ ľ
+    {0x99, 0xD6}, {0x9A, 0xDC}, {0x9B, 0x8D}, {0x9C, 0x9D}, {0x9F, 0xE8}, {0xA0, 0xE1}, // Ö Ü Ť ť č á
+    {0xA1, 0xED}, {0xA2, 0xF3}, {0xA3, 0xFA}, {0xA6, 0x8E}, {0xA7, 0x9E}, {0xAC, 0xC8}, // í ó ú Ž ž Č
+    {0xAE, 0xAB}, {0xAF, 0xBB}, {0xB5, 0xC1}, {0xB7, 0xCC}, {0xD2, 0xCF}, {0xD4, 0xEF}, // « » Á Ě Ď ď
+    {0xD5, 0xD2}, {0xD6, 0xCD}, {0xD8, 0xEC}, {0xDE, 0xD9}, {0xE0, 0xD3}, {0xE2, 0xD4}, // Ň Í ě Ů Ó Ô
+    {0xE5, 0xF2}, {0xE6, 0x8A}, {0xE7, 0x9A}, {0xE8, 0xC0}, {0xE9, 0xDA}, {0xEA, 0xE0}, // ň Š š Ŕ Ú ŕ
+    {0xEC, 0xFD}, {0xED, 0xDD}, {0xF5, 0xA7}, {0xF8, 0xB0}, {0xFB, 0xFB}, {0xFC, 0xD8}, // ý Ý § ° ű Ř
+    {0xFD, 0xF8},                                                                       // ř
+};
+
+constexpr TCodeTable Make1250To852() {
+  TCodeTable table = MakeInverse(k852To1250);
+  // The division sign goes to the DOS tables but is not read back: 852's 0xF6 is left
+  // alone on reading like every unlisted byte.
+  table[0xF7] = 0xF6;
+  return table;
+}
+
+// Kamenický (KEYBCS2) position -> code page 1250 position.
+constexpr Pair kKamenickyTo1250[] = {
+    {0x80, 0xC8}, {0x81, 0xFC}, {0x82, 0xE9}, {0x83, 0xEF}, {0x84, 0xE4}, {0x85, 0xCF}, // Č ü é ď ä Ď
+    {0x86, 0x8D}, {0x87, 0xE8}, {0x88, 0xEC}, {0x89, 0xCC}, {0x8A, 0xC5}, {0x8B, 0xCD}, // Ť č ě Ě Ĺ Í
+    {0x8C, 0xBE}, {0x8D, 0xE5}, {0x8E, 0xC4}, {0x8F, 0xC1}, {0x90, 0xC9}, {0x91, 0x9E}, // ľ ĺ Ä Á É ž
+    {0x92, 0x8E}, {0x93, 0xF4}, {0x94, 0xF6}, {0x95, 0xD3}, {0x96, 0xF9}, {0x97, 0xDA}, // Ž ô ö Ó ů Ú
+    {0x98, 0xFD}, {0x99, 0xD6}, {0x9A, 0xDC}, {0x9B, 0x8A}, {0x9C, 0xBC}, {0x9D, 0xDD}, // ý Ö Ü Š Ľ Ý
+    {0x9E, 0xD8}, {0x9F, 0x9D}, {0xA0, 0xE1}, {0xA1, 0xED}, {0xA2, 0xF3}, {0xA3, 0xFA}, // Ř ť á í ó ú
+    {0xA4, 0xF2}, {0xA5, 0xD2}, {0xA6, 0xD9}, {0xA7, 0xD4}, {0xA8, 0x9A}, {0xA9, 0xF8}, // ň Ň Ů Ô š ř
+    {0xAA, 0xE0}, {0xAB, 0xC0},                                                         // ŕ Ŕ
+};
+
+// Code page 1250 letter -> plain letter. Ą ą Ł ł Ş Ż are deliberately absent.
+constexpr Pair kDiacritics[] = {
+    {0x8A, 'S'}, {0x8C, 'S'}, {0x8D, 'T'}, {0x8E, 'Z'}, {0x8F, 'Z'}, {0x9A, 's'}, // Š Ś Ť Ž Ź š
+    {0x9C, 's'}, {0x9D, 't'}, {0x9E, 'z'}, {0x9F, 'z'}, {0xBA, 's'}, {0xBC, 'L'}, // ś ť ž ź ş Ľ
+    {0xBE, 'l'}, {0xBF, 'z'}, {0xC0, 'R'}, {0xC1, 'A'}, {0xC2, 'A'}, {0xC3, 'A'}, // ľ ż Ŕ Á Â Ă
+    {0xC4, 'A'}, {0xC5, 'L'}, {0xC6, 'C'}, {0xC7, 'C'}, {0xC8, 'C'}, {0xC9, 'E'}, // Ä Ĺ Ć Ç Č É
+    {0xCA, 'E'}, {0xCB, 'E'}, {0xCC, 'E'}, {0xCD, 'I'}, {0xCE, 'I'}, {0xCF, 'D'}, // Ę Ë Ě Í Î Ď
+    {0xD0, 'D'}, {0xD1, 'N'}, {0xD2, 'N'}, {0xD3, 'O'}, {0xD4, 'O'}, {0xD5, 'O'}, // Đ Ń Ň Ó Ô Ő
+    {0xD6, 'O'}, {0xD8, 'R'}, {0xD9, 'U'}, {0xDA, 'U'}, {0xDB, 'U'}, {0xDC, 'U'}, // Ö Ř Ů Ú Ű Ü
+    {0xDD, 'Y'}, {0xDE, 'T'}, {0xDF, 'S'}, {0xE0, 'r'}, {0xE1, 'a'}, {0xE2, 'a'}, // Ý Ţ ß ŕ á â
+    {0xE3, 'a'}, {0xE4, 'a'}, {0xE5, 'l'}, {0xE6, 'c'}, {0xE7, 'c'}, {0xE8, 'c'}, // ă ä ĺ ć ç č
+    {0xE9, 'e'}, {0xEA, 'e'}, {0xEB, 'e'}, {0xEC, 'e'}, {0xED, 'i'}, {0xEE, 'i'}, // é ę ë ě í î
+    {0xEF, 'd'}, {0xF0, 'd'}, {0xF1, 'n'}, {0xF2, 'n'}, {0xF3, 'o'}, {0xF4, 'o'}, // ď đ ń ň ó ô
+    {0xF5, 'o'}, {0xF6, 'o'}, {0xF8, 'r'}, {0xF9, 'u'}, {0xFA, 'u'}, {0xFB, 'u'}, // ő ö ř ů ú ű
+    {0xFC, 'u'}, {0xFD, 'y'}, {0xFE, 't'},                                        // ü ý ţ
+};
+
+// Capital -> small letter pairs of code page 1250 outside ASCII and outside the regular
+// block 0xC0-0xDE / 0xE0-0xFE.
+constexpr Pair kCasePairs[] = {
+    {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8D, 0x9D}, {0x8E, 0x9E}, {0x8F, 0x9F}, // Š Ś Ť Ž Ź
+    {0xA3, 0xB3}, {0xA5, 0xB9}, {0xAA, 0xBA}, {0xAF, 0xBF}, {0xBC, 0xBE}, // Ł Ą Ş Ż Ľ
+};
+
+constexpr TCodeTable MakeCaseTable(bool toUpper) {
+  TCodeTable table{};
+  for (size_t i = 0; i < 256; ++i)
+    table[i] = static_cast<unsigned char>(i);
+  auto add = [&](unsigned capital, unsigned small) {
+    if (toUpper)
+      table[small] = static_cast<unsigned char>(capital);
+    else
+      table[capital] = static_cast<unsigned char>(small);
+  };
+  for (unsigned c = 'A'; c <= 'Z'; ++c)
+    add(c, c + 0x20);
+  for (const Pair& p : kCasePairs)
+    add(p.first, p.second);
+  // 0xD7 is the multiplication sign and 0xF7 the division sign; 0xDF (ß) has no capital.
+  for (unsigned c = 0xC0; c <= 0xDE; ++c)
+    if (c != 0xD7)
+      add(c, c + 0x20);
+  return table;
+}
+
+} // namespace
+
+namespace CZConv {
+constinit const TCodeTable Cp852To1250 = MakeTable(k852To1250);
+constinit const TCodeTable Cp1250To852 = Make1250To852();
+constinit const TCodeTable KamenickyTo1250 = MakeTable(kKamenickyTo1250);
+constinit const TCodeTable Cp1250ToKamenicky = MakeInverse(kKamenickyTo1250);
+constinit const TCodeTable Diacritics1250 = MakeTable(kDiacritics);
+constinit const TCodeTable Upper1250 = MakeCaseTable(true);
+constinit const TCodeTable Lower1250 = MakeCaseTable(false);
+} // namespace CZConv
