@@ -41,11 +41,26 @@ int Set(const CliArgs& args, std::ostream& /*out*/, std::ostream& err) {
   return 0;
 }
 
+// A section path as dump shows it: "\" stays the single separator of nested sections (no part
+// can hold one), the parts are escaped like any other field.
+std::string ShownSection(const std::string& path) {
+  std::string shown;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find('\\', start);
+    shown += EscapeField(Cp1250ToUtf8(path.substr(start, end - start)));
+    if (end == std::string::npos)
+      return shown;
+    shown += '\\';
+    start = end + 1;
+  }
+}
+
 int Dump(const CliArgs& args, std::ostream& out, std::ostream& err) {
   RequirePositional(args, 0);
   const TSettingsStore store = OpenStore(args, err);
   for (const std::string& section : store.GetSectionPaths()) {
-    const std::string shownSection = EscapeField(Cp1250ToUtf8(section));
+    const std::string shownSection = ShownSection(section);
     for (const std::string& name : store.GetValueNames(section))
       out << shownSection << '\t' << EscapeField(Cp1250ToUtf8(name)) << '\t'
           << EscapeField(Cp1250ToUtf8(store.ReadString(section, name))) << '\n';

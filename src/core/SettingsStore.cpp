@@ -60,7 +60,7 @@ TReadResult ReadWholeFile(const std::string& fileName, std::string& text, int& e
   TFileHandle fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {
     err = errno;
-    return err == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+    return err == ENOENT || err == ENOTDIR ? TReadResult::Missing : TReadResult::Failed;
   }
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) {
