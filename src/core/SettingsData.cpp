@@ -94,7 +94,8 @@ const std::string* TSettingsData::Find(std::string_view section, std::string_vie
 }
 
 void TSettingsData::AddSection(std::string_view section) {
-  if (!FindSection(section))
+  // The root always exists; it gets an entry with its first value.
+  if (!NormalizeSettingsPath(section).empty() && !FindSection(section))
     FSections.push_back(TSection{NormalizeSettingsPath(section), {}});
 }
 

@@ -31,7 +31,7 @@ public:
   bool Delete(std::string_view section, std::string_view name);
   // Removes the section and every section below it. False when none of them existed.
   bool Erase(std::string_view section);
-  // Creates an empty section (and keeps an existing one as it is).
+  // Creates an empty section (and keeps an existing one as it is; the root needs none).
   void AddSection(std::string_view section);
 
   // True when the section exists itself or as the parent of a stored section.
