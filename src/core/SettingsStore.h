@@ -31,6 +31,9 @@
 // it. A crash or a full disk thus leaves the old file or the new one, never a mix, and two
 // instances saving at once each write a whole file; the last one wins. Saving re-reads
 // nothing, so values another instance wrote after this one loaded are replaced.
+//
+// A store is a plain value (copying it copies the values, not the file); use it from one
+// thread at a time.
 class TSettingsStore {
 public:
   // program: the program file's name without extension (code page 1250); userFolder and

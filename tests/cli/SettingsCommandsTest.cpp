@@ -78,8 +78,7 @@ TEST_F(SettingsCommandsTest, SetThenGetGivesTheTextBack) {
   EXPECT_EQ(name.Err, "");
   EXPECT_EQ(Run({"settings", "get", "--", "User:jan\\Grid", "-width"}).Out, "=x= \n");
   // The file holds UTF-8 with the escapes of the settings format.
-  EXPECT_EQ(ReadFileBytes(UserFile()),
-            "[Company]\nName1=Žluťoučký kůň, s.r.o.\n\n[User:jan\\Grid]\n-width==x=\\x20\n");
+  EXPECT_EQ(ReadFileBytes(UserFile()), "[Company]\nName1=Žluťoučký kůň, s.r.o.\n\n[User:jan\\Grid]\n-width==x=\\x20\n");
 }
 
 TEST_F(SettingsCommandsTest, GetOfAMissingValueExitsOneSilently) {
