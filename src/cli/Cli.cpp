@@ -13,6 +13,7 @@ const std::vector<CliCommand>& Commands() {
     std::vector<CliCommand> list;
     AddDbfCommands(list);
     AddLzhCommands(list);
+    AddSettingsCommands(list);
     return list;
   }();
   return commands;

@@ -45,3 +45,4 @@ struct CliCommand {
 // Each command group registers its subcommands here.
 void AddDbfCommands(std::vector<CliCommand>& commands);
 void AddLzhCommands(std::vector<CliCommand>& commands);
+void AddSettingsCommands(std::vector<CliCommand>& commands);

@@ -1,0 +1,78 @@
+// settings get | set | dump: the settings store of a program, as the desktop program sees it.
+
+#include "cli/CliSupport.h"
+#include "core/SettingsStore.h"
+#include "formats/Cp1250Utf8.h"
+
+namespace {
+
+const char kDefaultProgram[] = "objednavky";
+
+// Loads the store the --program option names. A bad file is reported but never stops the
+// command, as it never stops the desktop program.
+TSettingsStore OpenStore(const CliArgs& args, std::ostream& err) {
+  TSettingsStore store = OpenSettingsKey(Utf8ToCp1250(args.Option("program", kDefaultProgram)));
+  if (!store.LoadProblem().empty())
+    err << Cp1250ToUtf8(store.LoadProblem()) << "\n";
+  return store;
+}
+
+void RequirePositional(const CliArgs& args, size_t count) {
+  if (args.Positional.size() != count)
+    throw UsageError("expected " + std::to_string(count) + " arguments, got " + std::to_string(args.Positional.size()));
+}
+
+int Get(const CliArgs& args, std::ostream& out, std::ostream& err) {
+  RequirePositional(args, 2);
+  const TSettingsStore store = OpenStore(args, err);
+  std::string text;
+  if (!store.TryReadString(Utf8ToCp1250(args.Positional[0]), Utf8ToCp1250(args.Positional[1]), text))
+    return 1;
+  out << Cp1250ToUtf8(text) << "\n";
+  return 0;
+}
+
+int Set(const CliArgs& args, std::ostream& /*out*/, std::ostream& err) {
+  RequirePositional(args, 3);
+  TSettingsStore store = OpenStore(args, err);
+  store.WriteString(Utf8ToCp1250(args.Positional[0]), Utf8ToCp1250(args.Positional[1]),
+                    Utf8ToCp1250(args.Positional[2]));
+  store.Save();
+  return 0;
+}
+
+// A section path as dump shows it: "\" stays the single separator of nested sections (no part
+// can hold one), the parts are escaped like any other field.
+std::string ShownSection(const std::string& path) {
+  std::string shown;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find('\\', start);
+    shown += EscapeField(Cp1250ToUtf8(path.substr(start, end - start)));
+    if (end == std::string::npos)
+      return shown;
+    shown += '\\';
+    start = end + 1;
+  }
+}
+
+int Dump(const CliArgs& args, std::ostream& out, std::ostream& err) {
+  RequirePositional(args, 0);
+  const TSettingsStore store = OpenStore(args, err);
+  for (const std::string& section : store.GetSectionPaths()) {
+    const std::string shownSection = ShownSection(section);
+    for (const std::string& name : store.GetValueNames(section))
+      out << shownSection << '\t' << EscapeField(Cp1250ToUtf8(name)) << '\t'
+          << EscapeField(Cp1250ToUtf8(store.ReadString(section, name))) << '\n';
+  }
+  return 0;
+}
+
+} // namespace
+
+void AddSettingsCommands(std::vector<CliCommand>& commands) {
+  const std::set<std::string> options = {"program"};
+  commands.push_back({{"settings", "get"}, "settings get [--program NAME] SECTION KEY", options, {}, Get});
+  commands.push_back({{"settings", "set"}, "settings set [--program NAME] SECTION KEY VALUE", options, {}, Set});
+  commands.push_back({{"settings", "dump"}, "settings dump [--program NAME]", options, {}, Dump});
+}
