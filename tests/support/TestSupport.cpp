@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -39,4 +40,20 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out)
     throw std::runtime_error("cannot write " + path);
+}
+
+TEnvOverride::TEnvOverride(const char* name, const char* value) : FName(name) {
+  if (const char* old = std::getenv(name))
+    FOld = old;
+  if (value)
+    ::setenv(name, value, 1);
+  else
+    ::unsetenv(name);
+}
+
+TEnvOverride::~TEnvOverride() {
+  if (FOld)
+    ::setenv(FName.c_str(), FOld->c_str(), 1);
+  else
+    ::unsetenv(FName.c_str());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // A fresh folder under the system's temporary folder, removed with everything in it when the
@@ -22,3 +23,16 @@ private:
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Sets an environment variable for the lifetime of the object (nullptr unsets it).
+class TEnvOverride {
+public:
+  TEnvOverride(const char* name, const char* value);
+  ~TEnvOverride();
+  TEnvOverride(const TEnvOverride&) = delete;
+  TEnvOverride& operator=(const TEnvOverride&) = delete;
+
+private:
+  std::string FName;
+  std::optional<std::string> FOld;
+};
