@@ -290,7 +290,9 @@ void RunToolQuietly(const std::vector<std::string>& argv) {
   }
 }
 
-std::string FileTypeProgId(const std::string& extension) { return extension.substr(1, 9) + "file"; }
+std::string FileTypeProgId(const std::string& extension) {
+  return (extension.size() > 1 ? extension.substr(1, 9) : std::string()) + "file";
+}
 
 std::string FileTypeMimeType(const std::string& progId) { return "application/x-" + AsciiLower(progId); }
 

@@ -43,8 +43,9 @@ struct TEditStyleOptions {
 // The object keeps only the program name and the folders of its settings: Load and Save open
 // the store, read or write, and (Save) write it back at once, as a registry key is opened and
 // closed, so values another part of the program saved in between stay. BeginUpdate/EndUpdate
-// keep one store open across several calls (nesting counted); the outermost EndUpdate writes it
-// when something changed.
+// keep one store open across several calls (nesting counted; the store is read at the first
+// access inside the bracket); the outermost EndUpdate writes it when something changed and
+// throws as Save does.
 class TRegOptions {
 public:
   // program: the settings key's program name (code page 1250); the folders as for
@@ -54,8 +55,8 @@ public:
   TRegOptions(const TRegOptions&) = delete;
   TRegOptions& operator=(const TRegOptions&) = delete;
 
-  // Reads every value; missing values take the defaults. Never throws (an unreadable store
-  // reads as empty).
+  // Reads every value; missing values take the defaults (the menu style 0 here, 3 in
+  // TObjOptions). Never throws: a missing or bad settings file reads as empty.
   virtual void Load();
   // Writes every value under "User:" and saves the store (unless inside BeginUpdate). Throws
   // EInOutError when the settings file cannot be written.

@@ -169,6 +169,14 @@ TEST_F(FileTypesTest, WhatTheSettingsSelect) {
   }
 }
 
+TEST(FileTypeNamesTest, IdentifierAndMimeType) {
+  EXPECT_EQ(FileTypeProgId(".obx"), "obxfile");
+  EXPECT_EQ(FileTypeProgId(".0123456789ab"), "012345678file");
+  EXPECT_EQ(FileTypeProgId("."), "file");
+  EXPECT_EQ(FileTypeProgId(""), "file");
+  EXPECT_EQ(FileTypeMimeType("OBXfile"), "application/x-obxfile");
+}
+
 TEST_F(FileTypesTest, UpperCaseExtensionKeepsItsGlobAndLowerCaseType) {
   RegisterFileTypes({1, ".OBX", false, ".dbc"}, Env);
   const std::string xml = Read("mime/packages/objednavky-obxfile.xml");
