@@ -130,7 +130,7 @@ std::map<std::string, std::string> ReadPrefs(const std::string& nativeName) {
         continue;
       value = Trim(line.substr(i, close - i));
     }
-    prefs.emplace(name, value);
+    prefs[name] = value; // as the mail client reads them, a later line wins
   }
   return prefs;
 }
