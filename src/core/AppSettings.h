@@ -253,6 +253,8 @@ struct TMailClientDefaults {
 // Reads Thunderbird's configuration below profilesFolder (profiles.ini and the default
 // profile's prefs.js). Tolerates missing, malformed and oversized files; never throws.
 TMailClientDefaults ReadMailClientDefaults(const std::string& profilesFolder);
+// The same for the text of a profile's prefs.js (UTF-8).
+TMailClientDefaults MailClientDefaultsFromPrefs(const std::string& prefsText);
 
 // The first-run ini file: "<program>.ini" in the program's folder, else in the system
 // configuration folder. Empty when neither exists. Native file name.
@@ -261,3 +263,5 @@ std::string FirstRunIniFile(const TSettingsEnvironment& env);
 // "key=value" lines) as text into the store; the first of duplicate keys wins. A missing or
 // unreadable file copies nothing. Returns the number of values copied.
 int ImportIniFile(const std::string& nativeFileName, TSettingsStore& store);
+// The same for the file's bytes.
+int ImportIniText(std::string bytes, TSettingsStore& store);

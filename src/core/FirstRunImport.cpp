@@ -65,6 +65,10 @@ int ImportIniFile(const std::string& nativeFileName, TSettingsStore& store) {
   std::string bytes;
   if (!ReadSmallFile(nativeFileName, bytes))
     return 0;
+  return ImportIniText(bytes, store);
+}
+
+int ImportIniText(std::string bytes, TSettingsStore& store) {
   // Text ends at a NUL byte, as it does for the ini-file services.
   if (const size_t nul = bytes.find('\0'); nul != std::string::npos)
     bytes.resize(nul);

@@ -94,9 +94,8 @@ bool ParseString(const std::string& text, size_t& i, std::string& value) {
 
 // user_pref("name", value); lines; a line in any other shape is skipped. Values keep their
 // text (strings without quotes, numbers and booleans as written).
-std::map<std::string, std::string> ReadPrefs(const std::string& nativeName) {
+std::map<std::string, std::string> ParsePrefs(const std::string& bytes) {
   std::map<std::string, std::string> prefs;
-  const std::string bytes = ReadSmallFile(nativeName);
   size_t start = 0;
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
@@ -208,13 +207,17 @@ std::string FirstOfList(const std::string& list) { return Trim(list.substr(0, li
 } // namespace
 
 TMailClientDefaults ReadMailClientDefaults(const std::string& profilesFolder) {
-  TMailClientDefaults result;
   if (profilesFolder.empty())
-    return result;
+    return {};
   const std::string profile = DefaultProfileFolder(NativeFileName(profilesFolder));
   if (profile.empty())
-    return result;
-  const std::map<std::string, std::string> prefs = ReadPrefs(profile + "/prefs.js");
+    return {};
+  return MailClientDefaultsFromPrefs(ReadSmallFile(profile + "/prefs.js"));
+}
+
+TMailClientDefaults MailClientDefaultsFromPrefs(const std::string& prefsText) {
+  TMailClientDefaults result;
+  const std::map<std::string, std::string> prefs = ParsePrefs(prefsText);
   std::string account = Pref(prefs, "mail.accountmanager.defaultaccount");
   if (account.empty())
     account = FirstOfList(Pref(prefs, "mail.accountmanager.accounts"));
