@@ -69,7 +69,9 @@ struct TAppSettings {
   TAppSettings() = default;
   explicit TAppSettings(const TDesignedLayout& designed);
 
-  // "Files" (paths as stored, code page 1250; after the folder rule of the load).
+  // "Files" (paths as stored, code page 1250; after the folder rule of the load). A file name
+  // without a folder part ("TAV.BIN") lies in the program's folder: resolve it with
+  // InProgramFolder before use.
   std::string Orders, Pictures, WebPictures, TAVBin, PriceList, Groups, LOGfile;
 
   // "Groups"

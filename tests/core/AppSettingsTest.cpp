@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "core/AppSettingsFields.h"
@@ -14,6 +16,31 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Sets an environment variable for the lifetime of the object (nullptr unsets it).
+class TEnvOverride {
+public:
+  TEnvOverride(const char* name, const char* value) : FName(name) {
+    if (const char* old = std::getenv(name))
+      FOld = old;
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~TEnvOverride() {
+    if (FOld)
+      ::setenv(FName.c_str(), FOld->c_str(), 1);
+    else
+      ::unsetenv(FName.c_str());
+  }
+  TEnvOverride(const TEnvOverride&) = delete;
+  TEnvOverride& operator=(const TEnvOverride&) = delete;
+
+private:
+  std::string FName;
+  std::optional<std::string> FOld;
+};
 
 // A machine of its own: program, application-data, documents, system configuration and mail
 // client folders, and the settings store, all inside a TempDir.
@@ -748,6 +775,36 @@ TEST_F(AppSettingsTest, MissingApplicationDataAndDocumentsFoldersAreMade) {
   EXPECT_EQ(s.Orders, Dir.File("home/Dokumenty/objednavky"));
   EXPECT_EQ(s.PriceList, Dir.File("home/.local/share/objednavky/KARTY.DBF"));
   EXPECT_TRUE(fs::is_directory(Dir.Path() / "home/Dokumenty/objednavky"));
+}
+
+TEST(SettingsEnvironmentTest, FoldersOfThisMachineFollowTheXdgVariables) {
+  TempDir dir;
+  const std::string home = dir.File("jan");
+  fs::create_directories(home + "/.config");
+  TEnvOverride homeVariable("HOME", home.c_str());
+  TEnvOverride configHome("XDG_CONFIG_HOME", nullptr);
+  TEnvOverride dataHome("XDG_DATA_HOME", "relative/is/ignored");
+  TEnvOverride configDirs("XDG_CONFIG_DIRS", "relative:/opt/conf:/etc/other");
+
+  TSettingsEnvironment env = TSettingsEnvironment::FromSystem("objednavky");
+  EXPECT_EQ(env.AppDataFolder, home + "/.local/share");
+  EXPECT_EQ(env.DataFolder(), home + "/.local/share/objednavky");
+  EXPECT_EQ(env.DocumentsFolder, home + "/Documents");
+  EXPECT_EQ(env.OrdersFolder(), home + "/Documents/objednavky");
+  EXPECT_EQ(env.SystemConfigFolder, "/opt/conf");
+  EXPECT_EQ(env.MailClientFolder, home + "/.thunderbird");
+  EXPECT_EQ(env.ProgramFolder, fs::read_symlink("/proc/self/exe").parent_path().string());
+
+  // The documents folder of user-dirs.dirs, as xdg-user-dir reads it.
+  WriteFileBytes(home + "/.config/user-dirs.dirs", "# written by xdg-user-dirs-update\n"
+                                                   "XDG_DESKTOP_DIR=\"$HOME/Plocha\"\n"
+                                                   "XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n");
+  TEnvOverride dataHome2("XDG_DATA_HOME", "/srv/data");
+  TEnvOverride configDirs2("XDG_CONFIG_DIRS", nullptr);
+  env = TSettingsEnvironment::FromSystem("jiny");
+  EXPECT_EQ(env.DocumentsFolder, home + "/Dokumenty");
+  EXPECT_EQ(env.DataFolder(), "/srv/data/jiny");
+  EXPECT_EQ(env.SystemConfigFolder, "/etc/xdg");
 }
 
 // ---------------------------------------------------------------------------------------------
