@@ -212,8 +212,8 @@ void LoadSettings(TAppSettings& settings, TSettingsStore& store, const TSettings
 // Writes every saved key (read-only keys are neither written nor deleted), then the column
 // layouts, and saves the store. Returns false, with the Czech reason in *problem when given,
 // when the store could not be written; the file on disk then stays as it was.
-bool SaveSettings(const TAppSettings& settings, TSettingsStore& store, const TSettingsEnvironment& env,
-                  const IColumnLayoutStore* layouts = nullptr, std::string* problem = nullptr);
+bool SaveSettings(const TAppSettings& settings, TSettingsStore& store, const IColumnLayoutStore* layouts = nullptr,
+                  std::string* problem = nullptr);
 
 // The value of a "Files" key, by default D joined with defaultFileName (D is made, one level,
 // when missing; when that fails the application-data folder takes its place). A name without

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "core/AppSettings.h"
 #include "core/AppSettingsFields.h"
@@ -44,6 +45,12 @@ namespace {
 
 using K = TFieldKind;
 using R = TFieldRule;
+
+// Sums of stored integers, which may be anything a 32-bit number holds.
+int Clamped(long long value) {
+  return static_cast<int>(
+      std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 bool HasWeekdayDigit(const std::string& text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return c >= '1' && c <= '7'; });
@@ -140,7 +147,7 @@ void LoadSettings(TAppSettings& s, TSettingsStore& store, const TSettingsEnviron
     if (f.Rule == R::WindowBounds && !readBounds)
       continue;                  // the window keeps its present bounds
     if (f.Key == "LargeImgLeft") // at the main window's right edge
-      defaults.LargeImgLeft = s.Window_Left + s.Window_Width - defaults.LargeImgWidth;
+      defaults.LargeImgLeft = Clamped(0LL + s.Window_Left + s.Window_Width - defaults.LargeImgWidth);
     TFieldValue value = ReadField(f, store, f.Get(defaults));
     switch (f.Rule) {
     case R::FolderKey:
@@ -188,15 +195,15 @@ void LoadSettings(TAppSettings& s, TSettingsStore& store, const TSettingsEnviron
     if (f.Key == "ReadGroups" && f.Section == "Groups")
       defaults.GroupsVisible = s.ReadGroups;
     else if (f.Key == "MaxPriceListAge")
-      defaults.PriceListActualH = s.MaxPriceListAge * 24;
+      defaults.PriceListActualH = Clamped(s.MaxPriceListAge * 24LL);
   }
   s.ApplyWindowBounds = readBounds;
   s.FillScreen = options.ApplyWindowPlacement && s.RememberPosition == 2;
   s.ForeignCurrency = IsForeignCurrency(s.Company);
 }
 
-bool SaveSettings(const TAppSettings& s, TSettingsStore& store, const TSettingsEnvironment& /*env*/,
-                  const IColumnLayoutStore* layouts, std::string* problem) {
+bool SaveSettings(const TAppSettings& s, TSettingsStore& store, const IColumnLayoutStore* layouts,
+                  std::string* problem) {
   if (layouts)
     layouts->SaveColumnLayouts(store);
   for (const TSettingsField& f : AppSettingsFields())

@@ -284,6 +284,17 @@ TEST_F(AppSettingsTest, DefaultsThatFollowOtherKeys) {
   Stored({{"Groups", "GroupsVisible", "1"}, {"Others", "PriceListActualH", "5"}});
   EXPECT_TRUE(Load().GroupsVisible);
   EXPECT_EQ(Load().PriceListActualH, 5);
+
+  // Extreme stored numbers do not overflow the derived defaults.
+  fs::remove_all(Dir.Path() / "user");
+  NotFirstRun();
+  Stored({{"Others", "MaxPriceListAge", "2147483647"},
+          {"Others", "RememberPosition", "1"},
+          {"Others", "Window_Left", "2147483647"},
+          {"Others", "Window_Width", "2147483647"}});
+  const TAppSettings extreme = Load();
+  EXPECT_EQ(extreme.PriceListActualH, 2147483647);
+  EXPECT_EQ(extreme.LargeImgLeft, 2147483647);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -514,7 +525,7 @@ TEST_F(AppSettingsTest, BoundsIgnoredAtStartAreStillWrittenAtSave) {
   TAppSettings s = Load();
   s.Window_Left = 12; // where the window is now
   TSettingsStore store = OpenStore();
-  ASSERT_TRUE(SaveSettings(s, store, Env));
+  ASSERT_TRUE(SaveSettings(s, store));
   EXPECT_EQ(OpenStore().ReadString("Others", "Window_Left"), "12");
 }
 
@@ -602,7 +613,7 @@ TEST_F(AppSettingsTest, SaveWritesExactlyTheSavedKeys) {
 
   const TAppSettings s = Load();
   TSettingsStore empty("objednavky", Dir.File("saved"), Dir.File("presets"));
-  ASSERT_TRUE(SaveSettings(s, empty, Env));
+  ASSERT_TRUE(SaveSettings(s, empty));
   std::set<std::string> written;
   for (const std::string& section : empty.GetSectionPaths())
     for (const std::string& key : empty.GetValueNames(section))
@@ -624,7 +635,7 @@ TEST_F(AppSettingsTest, SaveKeepsReadOnlyKeysAndReadsBackWhatItWrote) {
   s.Orders = Dir.File("docs");
   s.NoStock = false; // a mode is never saved
   TSettingsStore store = OpenStore();
-  ASSERT_TRUE(SaveSettings(s, store, Env));
+  ASSERT_TRUE(SaveSettings(s, store));
 
   const TSettingsStore saved = OpenStore();
   EXPECT_EQ(saved.ReadString("Others", "MaxAmount"), "5000");
@@ -653,7 +664,7 @@ TEST_F(AppSettingsTest, AFailedSaveReportsAndLeavesTheFileAlone) {
   WriteFileBytes(Dir.File("user"), "a file where the folder belongs");
   TSettingsStore store = OpenStore();
   std::string problem;
-  EXPECT_FALSE(SaveSettings(Load(), store, Env, nullptr, &problem));
+  EXPECT_FALSE(SaveSettings(Load(), store, nullptr, &problem));
   EXPECT_FALSE(problem.empty());
   EXPECT_EQ(ReadFileBytes(Dir.File("user")), "a file where the folder belongs");
 }
@@ -693,7 +704,7 @@ TEST_F(AppSettingsTest, ColumnLayoutsAreLoadedAndSavedThroughTheSeam) {
   EXPECT_EQ(layouts.Loads, 1);
 
   TSettingsStore store = OpenStore();
-  ASSERT_TRUE(SaveSettings(s, store, Env, &layouts));
+  ASSERT_TRUE(SaveSettings(s, store, &layouts));
   EXPECT_EQ(layouts.Saves, 1);
   EXPECT_EQ(OpenStore().ReadString("PriceListColumns", "Width0"), "80");
 }
