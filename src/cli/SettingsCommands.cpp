@@ -1,6 +1,10 @@
 // settings get | set | dump: the settings store of a program, as the desktop program sees it.
+// settings effective: the settings record after the load the desktop program runs at start.
+// settings scramble | unscramble: the stored form of the SMTP password.
 
 #include "cli/CliSupport.h"
+#include "core/AppSettings.h"
+#include "core/AppSettingsFields.h"
 #include "core/SettingsStore.h"
 #include "formats/Cp1250Utf8.h"
 
@@ -68,6 +72,32 @@ int Dump(const CliArgs& args, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
+// Loads as the desktop program does when its main window is made, first-run import included,
+// and lists every field of the record.
+int Effective(const CliArgs& args, std::ostream& out, std::ostream& err) {
+  RequirePositional(args, 0);
+  TSettingsStore store = OpenStore(args, err);
+  const TSettingsEnvironment env =
+      TSettingsEnvironment::FromSystem(Utf8ToCp1250(args.Option("program", kDefaultProgram)));
+  TAppSettings settings(env.Designed);
+  LoadSettings(settings, store, env, TLoadSettingsOptions{});
+  for (const TSettingsField& field : AppSettingsFields())
+    out << field.Name << '\t' << EscapeField(Cp1250ToUtf8(FieldValueText(field.Get(settings)))) << '\n';
+  return 0;
+}
+
+int Scramble(const CliArgs& args, std::ostream& out, std::ostream& /*err*/) {
+  RequirePositional(args, 1);
+  out << ScramblePassword(Utf8ToCp1250(args.Positional[0])) << "\n";
+  return 0;
+}
+
+int Unscramble(const CliArgs& args, std::ostream& out, std::ostream& /*err*/) {
+  RequirePositional(args, 1);
+  out << Cp1250ToUtf8(UnscramblePassword(Utf8ToCp1250(args.Positional[0]))) << "\n";
+  return 0;
+}
+
 } // namespace
 
 void AddSettingsCommands(std::vector<CliCommand>& commands) {
@@ -75,4 +105,8 @@ void AddSettingsCommands(std::vector<CliCommand>& commands) {
   commands.push_back({{"settings", "get"}, "settings get [--program NAME] SECTION KEY", options, {}, Get});
   commands.push_back({{"settings", "set"}, "settings set [--program NAME] SECTION KEY VALUE", options, {}, Set});
   commands.push_back({{"settings", "dump"}, "settings dump [--program NAME]", options, {}, Dump});
+  commands.push_back({{"settings", "effective"}, "settings effective [--program NAME]", options, {}, Effective});
+  commands.push_back({{"settings", "scramble"}, "settings scramble [--program NAME] PASSWORD", options, {}, Scramble});
+  commands.push_back(
+      {{"settings", "unscramble"}, "settings unscramble [--program NAME] TEXT", options, {}, Unscramble});
 }

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "core/AppSettingsFields.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -139,6 +141,98 @@ TEST_F(SettingsCommandsTest, WrongArgumentCountsAreUsageErrors) {
     EXPECT_NE(r.Err.find("usage:"), std::string::npos);
   }
   EXPECT_FALSE(fs::exists(Dir.File("config")));
+}
+
+// settings effective needs the whole home: data and documents folders and no mail client.
+class SettingsEffectiveTest : public SettingsCommandsTest {
+protected:
+  SettingsEffectiveTest()
+      : HomeFolder("HOME", Dir.File("home").c_str()), DataHome("XDG_DATA_HOME", Dir.File("home/data").c_str()) {}
+
+  // The NAME<TAB>VALUE lines of settings effective, by name.
+  std::map<std::string, std::string> Effective(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {"settings", "effective"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(r.Out);
+    for (std::string line; std::getline(lines, line);) {
+      const size_t tab = line.find('\t');
+      EXPECT_NE(tab, std::string::npos) << line;
+      EXPECT_TRUE(fields.emplace(line.substr(0, tab), line.substr(tab + 1)).second) << "twice: " << line;
+    }
+    return fields;
+  }
+
+  TEnvOverride HomeFolder;
+  TEnvOverride DataHome;
+};
+
+TEST_F(SettingsEffectiveTest, FirstRunImportsTheIniOfTheSystemFolderAndListsEveryField) {
+  // The first-run ini file is code page 1250 text: "Žluťoučký kůň" and "Zelí a\tkvašák".
+  fs::create_directories(Dir.File("xdg"));
+  WriteFileBytes(Dir.File("xdg/objednavky.ini"), "[Company]\r\n"
+                                                 "Name1=\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2\r\n"
+                                                 "Currency=EUR\r\n"
+                                                 "ExRate=25,5\r\n"
+                                                 "[Others]\r\n"
+                                                 "MaxAmount=1 500,5\r\n"
+                                                 "Created=abc\r\n"
+                                                 "[InfoText1]\r\n"
+                                                 "1=Zel\xED a\tkva\x9A\xE1k\r\n"
+                                                 "2=second\r\n");
+  std::map<std::string, std::string> fields = Effective();
+  EXPECT_EQ(fields["FirstRun"], "1");
+  EXPECT_EQ(fields["CopyIni"], "1");
+  EXPECT_EQ(fields["Company.Name1"], "Žluťoučký kůň");
+  EXPECT_EQ(fields["Company.ExRate"], "25.5");
+  EXPECT_EQ(fields["ForeignCurrency"], "1");
+  EXPECT_EQ(fields["MaxAmount"], "1500.5");
+  EXPECT_EQ(fields["CreatedHash"], "807794786");
+  EXPECT_EQ(fields["InfoText1"], "Zelí a\\tkvašák\\nsecond");
+  EXPECT_EQ(fields["Orders"], Dir.File("home/Documents/objednavky"));
+  EXPECT_EQ(fields["LOGfile"], Dir.File("home/data/objednavky/objednavky.LOG"));
+  EXPECT_EQ(fields["Colors.ActiveRow"], "-16777192");
+  EXPECT_EQ(fields["Export.General_Created"], "Vytvořeno");
+  EXPECT_EQ(fields["NoStockSwitch"], "0");
+  EXPECT_EQ(fields["PriceListVerified"], "0");
+  EXPECT_EQ(fields["Find.ID41"], "0");
+  // Every field of the record, each once.
+  EXPECT_EQ(fields.size(), AppSettingsFields().size());
+  for (const TSettingsField& f : AppSettingsFields())
+    EXPECT_TRUE(fields.count(f.Name)) << f.Name;
+
+  // The import happened once: the values stay in the user's file.
+  EXPECT_EQ(Run({"settings", "get", "Others", "CopyIni"}).Out, "1\n");
+  EXPECT_EQ(Effective()["FirstRun"], "0");
+}
+
+TEST_F(SettingsEffectiveTest, ProgramSelectsTheSettingsAndTheIniFile) {
+  ASSERT_EQ(Run({"settings", "set", "--program", "jiny", "Others", "CopyIni", "1"}).Code, 0);
+  ASSERT_EQ(Run({"settings", "set", "--program", "jiny", "Others", "SMTPPassword", "017037"}).Code, 0);
+  std::map<std::string, std::string> fields = Effective({"--program", "jiny"});
+  EXPECT_EQ(fields["FirstRun"], "0");
+  EXPECT_EQ(fields["SMTPPassword"], "A");
+  EXPECT_EQ(fields["LOGfile"], Dir.File("home/data/jiny/jiny.LOG"));
+  EXPECT_EQ(Effective()["FirstRun"], "1");
+}
+
+TEST_F(SettingsCommandsTest, ScrambleAndUnscramble) {
+  const CliResult scrambled = Run({"settings", "scramble", "Heslo řeřicha"});
+  EXPECT_EQ(scrambled.Code, 0);
+  ASSERT_EQ(scrambled.Out.size(), 3 * 14 + 1);
+  EXPECT_EQ(scrambled.Out.find_first_not_of("0123456789"), scrambled.Out.size() - 1);
+  const CliResult back = Run({"settings", "unscramble", scrambled.Out.substr(0, scrambled.Out.size() - 1)});
+  EXPECT_EQ(back.Code, 0);
+  EXPECT_EQ(back.Out, "Heslo řeřicha\n");
+
+  EXPECT_EQ(Run({"settings", "unscramble", "017037"}).Out, "A\n");
+  EXPECT_EQ(Run({"settings", "unscramble", "1234567"}).Out, "\n");
+  EXPECT_EQ(Run({"settings", "scramble", ""}).Out, "\n");
+  EXPECT_EQ(Run({"settings", "scramble"}).Code, 2);
+  EXPECT_EQ(Run({"settings", "unscramble", "a", "b"}).Code, 2);
+  EXPECT_EQ(Run({"settings", "effective", "extra"}).Code, 2);
 }
 
 } // namespace
