@@ -17,31 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Sets an environment variable for the lifetime of the object (nullptr unsets it).
-class TEnvOverride {
-public:
-  TEnvOverride(const char* name, const char* value) : FName(name) {
-    if (const char* old = std::getenv(name))
-      FOld = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~TEnvOverride() {
-    if (FOld)
-      ::setenv(FName.c_str(), FOld->c_str(), 1);
-    else
-      ::unsetenv(FName.c_str());
-  }
-  TEnvOverride(const TEnvOverride&) = delete;
-  TEnvOverride& operator=(const TEnvOverride&) = delete;
-
-private:
-  std::string FName;
-  std::optional<std::string> FOld;
-};
-
 // A machine of its own: program, application-data, documents, system configuration and mail
 // client folders, and the settings store, all inside a TempDir.
 class AppSettingsTest : public ::testing::Test {

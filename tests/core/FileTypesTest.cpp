@@ -17,30 +17,6 @@ namespace {
 
 using TArgv = std::vector<std::string>;
 
-class TEnvOverride {
-public:
-  TEnvOverride(const char* name, const char* value) : FName(name) {
-    if (const char* old = std::getenv(name))
-      FOld = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~TEnvOverride() {
-    if (FOld)
-      ::setenv(FName.c_str(), FOld->c_str(), 1);
-    else
-      ::unsetenv(FName.c_str());
-  }
-  TEnvOverride(const TEnvOverride&) = delete;
-  TEnvOverride& operator=(const TEnvOverride&) = delete;
-
-private:
-  std::string FName;
-  std::optional<std::string> FOld;
-};
-
 // Every regular file below the folder, as paths relative to it, sorted.
 std::vector<std::string> FilesBelow(const fs::path& folder) {
   std::vector<std::string> names;

@@ -15,30 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TEnvOverride {
-public:
-  TEnvOverride(const char* name, const char* value) : FName(name) {
-    if (const char* old = std::getenv(name))
-      FOld = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~TEnvOverride() {
-    if (FOld)
-      ::setenv(FName.c_str(), FOld->c_str(), 1);
-    else
-      ::unsetenv(FName.c_str());
-  }
-  TEnvOverride(const TEnvOverride&) = delete;
-  TEnvOverride& operator=(const TEnvOverride&) = delete;
-
-private:
-  std::string FName;
-  std::optional<std::string> FOld;
-};
-
 class ObjOptionsTest : public ::testing::Test {
 protected:
   std::string UserFolder() const { return Dir.File("user"); }
