@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/Format.h"
 #include "formats/Cp1250Utf8.h"
@@ -10,6 +15,10 @@
 namespace {
 
 constexpr int NIL = _LZH::N; // leaf of the search tree
+
+// Deepest possible Huffman code: the counts stay below 0x8000, and a tree whose leaves keep
+// the sibling order is no deeper than a Fibonacci chain of that weight (21 levels).
+constexpr int MaxDepth = 40;
 
 // Fixed code of the upper 6 bits of a match position: lengths and codes (left-aligned in a
 // byte); and for decoding, indexed by the next 8 input bits, the upper bits and code length.
@@ -47,6 +56,29 @@ inline std::uint64_t LoadLittleEndian64(const unsigned char* p) {
   std::uint64_t v;
   std::memcpy(&v, p, 8);
   return v;
+}
+
+// Where two strings that agree on bytes 1 to 8 part, looking no further than F (returns F
+// when they agree up to there). Reads up to byte 72 of both.
+inline int MatchRest(const unsigned char* key, const unsigned char* other) {
+#if defined(__SSE2__)
+  std::uint64_t equal = 0;
+  for (int k = 0; k < 4; k++) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key + 9 + 16 * k));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other + 9 + 16 * k));
+    equal |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)))) << (16 * k);
+  }
+  if (equal == ~std::uint64_t{0})
+    return _LZH::F;
+  return std::min(9 + __builtin_ctzll(~equal), _LZH::F);
+#else
+  for (int i = 9; i < _LZH::F; i += 8) {
+    const std::uint64_t diff = LoadLittleEndian64(key + i) ^ LoadLittleEndian64(other + i);
+    if (diff != 0)
+      return std::min(i + (__builtin_ctzll(diff) >> 3), _LZH::F);
+  }
+  return _LZH::F;
+#endif
 }
 
 } // namespace
@@ -146,10 +178,11 @@ void _LZH::InsertNode(int r) {
         return;
       }
     }
-    // Length of the common prefix from the second byte on (the first is equal by the root),
-    // eight bytes at a time; past F the bytes do not count.
+    // Length of the common prefix from the second byte on (the first is equal by the root)
+    // and the order of the first differing byte; past F the bytes do not count.
     const unsigned char* const other = tb + p;
-    int i = 1;
+    int i;
+    i = 1;
     for (;;) {
       const std::uint64_t diff = LoadLittleEndian64(key + i) ^ LoadLittleEndian64(other + i);
       if (diff != 0) {
@@ -319,6 +352,66 @@ void _LZH::Update(int c) {
   } while ((c = prnt[c]) != 0);
 }
 
+// The same update when the path from the root to the symbol's leaf is known: path[0] is a
+// child of the root, path[depth - 1] the leaf. Until the first exchange the parents come from
+// the path instead of a chain of dependent loads; after it the walk goes on as in Update.
+void _LZH::UpdatePath(const int* path, int depth, int c) {
+  TState& st = *FState;
+  if (st.freq[R] == MAX_FREQ) {
+    Update(c);
+    return;
+  }
+  std::uint16_t* const freq = st.freq;
+  std::int16_t* const prnt = st.prnt;
+  std::int16_t* const son = st.son;
+  for (int level = depth - 1; level >= 0; level--) {
+    int node = path[level];
+    const unsigned k = ++freq[node];
+    if (k > freq[node + 1]) {
+      int l = node + 1;
+      while (k > freq[l + 1])
+        l++;
+      freq[node] = freq[l];
+      freq[l] = static_cast<std::uint16_t>(k);
+      const int i = son[node];
+      prnt[i] = static_cast<std::int16_t>(l);
+      if (i < T)
+        prnt[i + 1] = static_cast<std::int16_t>(l);
+      const int j = son[l];
+      son[l] = static_cast<std::int16_t>(i);
+      prnt[j] = static_cast<std::int16_t>(node);
+      if (j < T)
+        prnt[j + 1] = static_cast<std::int16_t>(node);
+      son[node] = static_cast<std::int16_t>(j);
+      node = prnt[l];
+      while (node != 0) {
+        const unsigned kk = ++freq[node];
+        if (kk > freq[node + 1]) {
+          int ll = node + 1;
+          while (kk > freq[ll + 1])
+            ll++;
+          freq[node] = freq[ll];
+          freq[ll] = static_cast<std::uint16_t>(kk);
+          const int ii = son[node];
+          prnt[ii] = static_cast<std::int16_t>(ll);
+          if (ii < T)
+            prnt[ii + 1] = static_cast<std::int16_t>(ll);
+          const int jj = son[ll];
+          son[ll] = static_cast<std::int16_t>(ii);
+          prnt[jj] = static_cast<std::int16_t>(node);
+          if (jj < T)
+            prnt[jj + 1] = static_cast<std::int16_t>(node);
+          son[node] = static_cast<std::int16_t>(jj);
+          node = ll;
+        }
+        node = prnt[node];
+      }
+      return;
+    }
+  }
+  ++freq[R]; // never out of order: freq[T] is above every count
+}
+
 // ---------------------------------------------------------------------------------------
 // Output.
 
@@ -374,19 +467,22 @@ void _LZH::FlushBits() {
 
 void _LZH::EncodeChar(unsigned c) {
   TState& st = *FState;
-  // The code is the path from the root: an odd node is the second child. The tree depth is
-  // bounded by the frequency limit (a Fibonacci-like chain of counts below 0x8000 stays well
-  // under 64 levels), so 64 bits hold any code.
+  // The code is the path from the root: an odd node is the second child. The tree is no
+  // deeper than MaxDepth, so 64 bits hold any code, also the ones the classic cuts to 16.
+  int up[MaxDepth];
   std::uint64_t code = 0;
   int length = 0;
   int k = st.prnt[c + T];
   do {
+    if (length == MaxDepth)
+      throw std::logic_error("LZH tree deeper than its counts allow");
+    up[MaxDepth - 1 - length] = k;
     code |= static_cast<std::uint64_t>(k & 1) << length;
     length++;
     k = st.prnt[k];
   } while (k != R);
   PutBits(code, length);
-  Update(static_cast<int>(c));
+  UpdatePath(up + MaxDepth - length, length, static_cast<int>(c));
 }
 
 void _LZH::EncodePosition(unsigned c) {
@@ -572,39 +668,98 @@ void _LZH::Decode() {
   StartHuff();
   unsigned char* const tb = st.text_buf;
   std::memset(tb, ' ', N - F);
+
+  // The hot loop keeps the bit reader in locals: byte stores into the ring and the output
+  // could otherwise alias the state and force it through memory on every step.
+  std::int16_t* const son = st.son;
+  unsigned char* const out = st.out;
+  const unsigned char* const in = st.in;
+  std::size_t outLen = 0;
+  std::uint64_t bitBuf = 0;
+  int bitCount = 0;
+  std::size_t inPos = st.inPos;
+  std::size_t inLen = st.inLen;
   unsigned r = N - F;
   std::uint32_t remaining = count;
   while (remaining > 0) {
-    if (st.bitCount < 40)
-      RefillBits();
-    const unsigned c = DecodeChar();
+    // At least 57 bits from here: a code (at most 21 bits, as the counts stay below
+    // 0x8000) and a position (at most 14) always fit.
+    if (bitCount < 40) {
+      if (inLen - inPos >= 8) {
+        bitBuf |= LoadBigEndian64(in + inPos) >> bitCount;
+        inPos += static_cast<std::size_t>((63 - bitCount) >> 3);
+        bitCount |= 56;
+      } else {
+        st.bitBuf = bitBuf;
+        st.bitCount = bitCount;
+        st.inPos = inPos;
+        st.inLen = inLen;
+        RefillBits();
+        bitBuf = st.bitBuf;
+        bitCount = st.bitCount;
+        inPos = st.inPos;
+        inLen = st.inLen;
+      }
+    }
+    int path[MaxDepth];
+    int depth = 0;
+    unsigned c = static_cast<unsigned>(son[R]);
+    do {
+      const unsigned node = c + static_cast<unsigned>(bitBuf >> 63);
+      bitBuf <<= 1;
+      path[depth++] = static_cast<int>(node);
+      c = static_cast<unsigned>(son[node]);
+    } while (c < static_cast<unsigned>(T) && depth < MaxDepth);
+    bitCount -= depth;
+    if (c < static_cast<unsigned>(T)) // a deeper tree than the counts allow: cannot happen
+      RaiseFormatError();
+    c -= T;
+    UpdatePath(path, depth, static_cast<int>(c));
+
     if (c < 256) {
       tb[r] = static_cast<unsigned char>(c);
       r = (r + 1) & (N - 1);
-      st.out[st.outLen++] = static_cast<unsigned char>(c);
+      out[outLen++] = static_cast<unsigned char>(c);
       remaining--;
     } else {
-      const unsigned from = r - DecodePosition() - 1;
+      const unsigned top = static_cast<unsigned>(bitBuf >> 56);
+      const int bits = PositionTables.Length[top] + 6;
+      const unsigned position = (static_cast<unsigned>(PositionTables.Code[top]) << 6) |
+                                (static_cast<unsigned>(bitBuf >> (64 - bits)) & 0x3f);
+      bitBuf <<= bits;
+      bitCount -= bits;
+      const unsigned from = (r - position - 1) & (N - 1);
       // A match running past the count (only a damaged stream has one) is cut there.
       const unsigned length = std::min<std::uint32_t>(c - 255 + THRESHOLD, remaining);
-      unsigned char* o = st.out + st.outLen;
-      for (unsigned k = 0; k < length; k++) {
-        const unsigned char b = tb[(from + k) & (N - 1)];
-        tb[r] = b;
-        r = (r + 1) & (N - 1);
-        o[k] = b;
+      unsigned char* o = out + outLen;
+      if (from + length <= N && r + length <= N && position + 1 >= length) {
+        // No wrap and no overlap with the bytes being written: plain copies.
+        std::memcpy(o, tb + from, length);
+        std::memcpy(tb + r, o, length);
+        r = (r + length) & (N - 1);
+      } else {
+        for (unsigned k = 0; k < length; k++) {
+          const unsigned char b = tb[(from + k) & (N - 1)];
+          tb[r] = b;
+          r = (r + 1) & (N - 1);
+          o[k] = b;
+        }
       }
-      st.outLen += length;
+      outLen += length;
       remaining -= length;
     }
-    if (st.bitCount < st.padBits)
+    // Zeros made up past the end of the input may be looked at, never used.
+    if (bitCount < st.padBits)
       RaiseFormatError();
-    if (st.outLen >= BufferSize) {
-      st.done += st.outLen;
+    if (outLen >= BufferSize) {
+      st.done += outLen;
+      st.outLen = outLen;
       FlushBuffer();
+      outLen = 0;
       Progress(st.done, st.total);
     }
   }
+  st.outLen = outLen;
   FlushBuffer();
 }
 

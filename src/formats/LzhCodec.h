@@ -73,6 +73,7 @@ private:
   void StartHuff();
   void Reconst();
   void Update(int c);
+  void UpdatePath(const int* path, int depth, int c);
   // Output bits and bytes.
   void PutBits(std::uint64_t code, int length);
   void EncodeChar(unsigned c);

@@ -17,6 +17,9 @@ namespace {
 // (one for the length, nine for the position).
 constexpr std::uint64_t MaxExpansion = 48;
 
+// Output reaches the file in pieces of this size.
+constexpr std::size_t OutputChunk = 256 * 1024;
+
 // The name as stored in an entry: the part after the last folder separator.
 std::string NameWithoutFolder(const std::string& fileName) {
   const std::size_t slash = fileName.find_last_of("/\\");
@@ -76,6 +79,7 @@ void TFileLZH::OpenOutput() {
 void TFileLZH::ReadHeader() {
   ReadCheckedHeader(FIn, FInFileName, FInOffset, FHeader, FStoredName);
   FInLeft = FHeader.CompressedSize;
+  FReadAhead.Reset();
 }
 
 void TFileLZH::WriteHeader() {
@@ -95,6 +99,7 @@ void TFileLZH::WriteHeader() {
 }
 
 void TFileLZH::CompleteHeader() {
+  WriteOut();
   const std::uint64_t compressed = FOutWritten - FHeader.StreamOffset();
   if (compressed > 0xffffffffu)
     throw ELZHException(Format(Cz("Soubor %s je příliš velký"), {FInFileName}));
@@ -106,15 +111,19 @@ void TFileLZH::CompleteHeader() {
 }
 
 void TFileLZH::FlushOutput(const unsigned char* data, std::size_t size) {
-  lzhio::WriteAll(FNewOut ? FNewOut->Fd() : FAppendOut, data, size, FOutFileName);
+  FOutBuffer.insert(FOutBuffer.end(), data, data + size);
   FOutWritten += size;
+  if (FOutBuffer.size() >= OutputChunk)
+    WriteOut();
+}
+
+void TFileLZH::WriteOut() {
+  lzhio::WriteAll(FNewOut ? FNewOut->Fd() : FAppendOut, FOutBuffer.data(), FOutBuffer.size(), FOutFileName);
+  FOutBuffer.clear();
 }
 
 std::size_t TFileLZH::FillInput(unsigned char* data, std::size_t capacity) {
-  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, FInLeft));
-  const std::size_t got = lzhio::ReadSome(FIn, data, want, FInFileName);
-  FInLeft -= got;
-  return got;
+  return FReadAhead.Read(FIn, data, capacity, FInLeft, FInFileName);
 }
 
 void TFileLZH::Compress() {
@@ -151,6 +160,7 @@ void TFileLZH::Decompress() {
 }
 
 void TFileLZH::Finish() {
+  WriteOut();
   if (FNewOut)
     FNewOut->Commit();
   else
@@ -182,6 +192,7 @@ void TMemoryLZH::OpenInput(std::uint64_t offset) {
 void TMemoryLZH::ReadHeader() {
   ReadCheckedHeader(FIn, FInFileName, FInOffset, FHeader, FStoredName);
   FInLeft = FHeader.CompressedSize;
+  FReadAhead.Reset();
 }
 
 void TMemoryLZH::FlushOutput(const unsigned char* data, std::size_t size) {
@@ -189,10 +200,7 @@ void TMemoryLZH::FlushOutput(const unsigned char* data, std::size_t size) {
 }
 
 std::size_t TMemoryLZH::FillInput(unsigned char* data, std::size_t capacity) {
-  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, FInLeft));
-  const std::size_t got = lzhio::ReadSome(FIn, data, want, FInFileName);
-  FInLeft -= got;
-  return got;
+  return FReadAhead.Read(FIn, data, capacity, FInLeft, FInFileName);
 }
 
 std::vector<unsigned char> TMemoryLZH::DecompressToMemory() {

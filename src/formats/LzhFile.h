@@ -51,6 +51,7 @@ protected:
 private:
   void Finish();
   void Abandon() noexcept;
+  void WriteOut();
 
   std::string FInFileName;
   std::string FOutFileName;
@@ -63,6 +64,8 @@ private:
   lzhio::TFd FIn;
   std::uint64_t FInSize = 0;
   std::uint64_t FInLeft = 0; // bytes of the entry not yet read
+  lzhio::TReadAhead FReadAhead;
+  std::vector<unsigned char> FOutBuffer; // gathers the codec's small writes into big ones
   lzhio::TFd FAppendOut;
   std::unique_ptr<lzhio::TAtomicFile> FNewOut;
   std::uint64_t FOutStart = 0; // where the entry starts in the output
@@ -101,5 +104,6 @@ private:
   lzhio::TFd FIn;
   std::uint64_t FInSize = 0;
   std::uint64_t FInLeft = 0;
+  lzhio::TReadAhead FReadAhead;
   std::vector<unsigned char> FBlock;
 };

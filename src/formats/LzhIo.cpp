@@ -1,7 +1,9 @@
 #include "formats/LzhIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,6 +127,25 @@ void WriteAt(const TFd& fd, const void* data, std::size_t size, std::uint64_t of
     }
     done += static_cast<std::size_t>(n);
   }
+}
+
+std::size_t TReadAhead::Read(const TFd& fd, unsigned char* data, std::size_t capacity, std::uint64_t& limit,
+                             const std::string& fileName) {
+  if (FPos == FLen) {
+    // A small entry gets a small buffer.
+    if (!FBuffer) {
+      FCapacity = static_cast<std::size_t>(std::min<std::uint64_t>(Size, std::max<std::uint64_t>(limit, 1)));
+      FBuffer = std::make_unique<unsigned char[]>(FCapacity);
+    }
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(FCapacity, limit));
+    FPos = 0;
+    FLen = want > 0 ? ReadSome(fd, FBuffer.get(), want, fileName) : 0;
+    limit -= FLen;
+  }
+  const std::size_t n = std::min(capacity, FLen - FPos);
+  std::memcpy(data, FBuffer.get() + FPos, n);
+  FPos += n;
+  return n;
 }
 
 TAtomicFile::TAtomicFile(std::string targetName) : FTarget(std::move(targetName)) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Plain POSIX file access for the packed-file classes. File names are the program's own
@@ -44,6 +45,23 @@ std::size_t ReadAt(const TFd& fd, void* data, std::size_t size, std::uint64_t of
 void Seek(const TFd& fd, std::uint64_t offset, const std::string& fileName);
 void WriteAll(const TFd& fd, const void* data, std::size_t size, const std::string& fileName);
 void WriteAt(const TFd& fd, const void* data, std::size_t size, std::uint64_t offset, const std::string& fileName);
+
+// Reads a file in large pieces and hands them out in the codec's small ones; never reads
+// more than the limit it is given, so an entry's end is respected.
+class TReadAhead {
+public:
+  // Up to `capacity` bytes, at most `limit` counted over all calls since Reset.
+  std::size_t Read(const TFd& fd, unsigned char* data, std::size_t capacity, std::uint64_t& limit,
+                   const std::string& fileName);
+  void Reset() { FPos = FLen = 0; }
+
+private:
+  static constexpr std::size_t Size = 256 * 1024;
+  std::unique_ptr<unsigned char[]> FBuffer;
+  std::size_t FCapacity = 0;
+  std::size_t FPos = 0;
+  std::size_t FLen = 0;
+};
 
 // A new file written beside its target and put in the target's place only by Commit: until
 // then an earlier file of that name stays as it was, and a file abandoned without Commit is
