@@ -533,33 +533,6 @@ void _LZH::RefillBits() {
   }
 }
 
-unsigned _LZH::DecodeChar() {
-  TState& st = *FState;
-  unsigned c = static_cast<unsigned>(st.son[R]);
-  while (c < static_cast<unsigned>(T)) {
-    if (st.bitCount == 0)
-      RefillBits();
-    c = static_cast<unsigned>(st.son[c + static_cast<unsigned>(st.bitBuf >> 63)]);
-    st.bitBuf <<= 1;
-    st.bitCount--;
-  }
-  c -= T;
-  Update(static_cast<int>(c));
-  return c;
-}
-
-unsigned _LZH::DecodePosition() {
-  TState& st = *FState;
-  if (st.bitCount < 14)
-    RefillBits();
-  const unsigned top = static_cast<unsigned>(st.bitBuf >> 56);
-  const int length = PositionTables.Length[top] + 6;
-  const unsigned bits = static_cast<unsigned>(st.bitBuf >> (64 - length));
-  st.bitBuf <<= length;
-  st.bitCount -= length;
-  return (static_cast<unsigned>(PositionTables.Code[top]) << 6) | (bits & 0x3f);
-}
-
 // ---------------------------------------------------------------------------------------
 
 void _LZH::Encode(std::uint32_t size) {

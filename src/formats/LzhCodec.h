@@ -84,8 +84,6 @@ private:
   // Input bytes and bits.
   bool RefillInput();
   void RefillBits();
-  unsigned DecodeChar();
-  unsigned DecodePosition();
 
   std::string FErrorFileName;
   std::unique_ptr<TState> FState;

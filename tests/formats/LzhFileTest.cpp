@@ -20,23 +20,34 @@
 #include "support/TestSupport.h"
 
 // The largest single allocation of this test program, to show that a forged size is not
-// taken at its word.
+// taken at its word. Every plain form of new and delete goes through malloc and free.
 namespace {
 std::atomic<std::size_t> LargestAllocation{0};
+
+void* Allocate(std::size_t size) noexcept {
+  std::size_t seen = LargestAllocation.load();
+  while (size > seen && !LargestAllocation.compare_exchange_weak(seen, size)) {
+  }
+  return std::malloc(size ? size : 1);
 }
+} // namespace
 
 // malloc and free behind new and delete are a matched pair; GCC cannot see through that.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
-  std::size_t seen = LargestAllocation.load();
-  while (size > seen && !LargestAllocation.compare_exchange_weak(seen, size)) {
-  }
-  if (void* p = std::malloc(size ? size : 1))
+  if (void* p = Allocate(size))
     return p;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
