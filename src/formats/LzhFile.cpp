@@ -111,6 +111,10 @@ void TFileLZH::CompleteHeader() {
 }
 
 void TFileLZH::FlushOutput(const unsigned char* data, std::size_t size) {
+  // Unpacking an entry: a stream that runs past the header's size is damaged; stop before
+  // writing what nobody asked for.
+  if (FDecompressing && FWithHeader && FOutWritten + size > FHeader.UnpackedSize)
+    RaiseFormatError();
   FOutBuffer.insert(FOutBuffer.end(), data, data + size);
   FOutWritten += size;
   if (FOutBuffer.size() >= OutputChunk)
@@ -138,6 +142,7 @@ void TFileLZH::Compress() {
 }
 
 void TFileLZH::Decompress() {
+  FDecompressing = true;
   if (FWithHeader)
     ReadHeader();
   Decode();
@@ -196,6 +201,8 @@ void TMemoryLZH::ReadHeader() {
 }
 
 void TMemoryLZH::FlushOutput(const unsigned char* data, std::size_t size) {
+  if (FWithHeader && FBlock.size() + size > FHeader.UnpackedSize)
+    RaiseFormatError();
   FBlock.insert(FBlock.end(), data, data + size);
 }
 

@@ -70,6 +70,7 @@ private:
   std::unique_ptr<lzhio::TAtomicFile> FNewOut;
   std::uint64_t FOutStart = 0; // where the entry starts in the output
   std::uint64_t FOutWritten = 0;
+  bool FDecompressing = false;
   bool FDone = false;
 };
 

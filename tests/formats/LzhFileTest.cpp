@@ -272,7 +272,8 @@ TEST(LzhFile, DamagedEntriesAreFormatErrors) {
       {"compressed size past the end", [](std::string& b) { b[18] = static_cast<char>(b[18] + 1); }, false},
       {"name past the end", [](std::string& b) { b.resize(32); }, false},
       {"header cut", [](std::string& b) { b.resize(29); }, false},
-      {"unpacked size differs from the stream", [](std::string& b) { b[22] = static_cast<char>(b[22] + 1); }, true},
+      {"unpacked size above the stream's count", [](std::string& b) { b[22] = static_cast<char>(b[22] + 1); }, true},
+      {"unpacked size below the stream's count", [](std::string& b) { b[22] = static_cast<char>(b[22] - 1); }, true},
       {"stream cut short",
        [](std::string& b) {
          b.pop_back();
