@@ -655,8 +655,8 @@ void _LZH::Decode() {
   unsigned r = N - F;
   std::uint32_t remaining = count;
   while (remaining > 0) {
-    // At least 57 bits from here: a code (at most 21 bits, as the counts stay below
-    // 0x8000) and a position (at most 14) always fit.
+    // At least 56 bits from here: a code (at most 21 bits as the counts stay below 0x8000,
+    // never more than MaxDepth) and a position (at most 14) always fit.
     if (bitCount < 40) {
       if (inLen - inPos >= 8) {
         bitBuf |= LoadBigEndian64(in + inPos) >> bitCount;
