@@ -46,8 +46,9 @@ protected:
   // Writes the stream of exactly `size` input bytes: the count, then the code bits. Input
   // that ends early is an EInOutError (the file changed while it was read).
   void Encode(std::uint32_t size);
-  // Reads one stream and produces its count of bytes. A stream that ends before that is an
-  // ELZHException; bits past the announced count are never read.
+  // Reads one stream and produces exactly its count of bytes (a last match running past the
+  // count is cut there). A stream whose bits end before that is an ELZHException; bytes
+  // FillInput gives after the needed ones are ignored.
   void Decode();
 
   // The hooks, in this order: take `size` bytes of output; give up to `capacity` bytes of
@@ -58,9 +59,8 @@ protected:
   virtual void StatusText(const std::string& text);
   virtual void Progress(std::uint64_t done, std::uint64_t total);
 
+  // ELZHException "Soubor %s nemá správný formát dat" naming the input file.
   [[noreturn]] void RaiseFormatError() const;
-  const std::string& ErrorFileName() const { return FErrorFileName; }
-  void SetErrorFileName(std::string name) { FErrorFileName = std::move(name); }
 
 private:
   struct TState;
