@@ -64,40 +64,38 @@ const TBenchFiles& Files() {
 }
 
 // Generates the inputs (and their streams and files) before the first timed run.
-int Prepare(const benchmark::State& state) {
-  const int which = static_cast<int>(state.range(0));
+void Prepare(int which) {
   Packed(which);
   Files();
-  return which;
 }
 
 void Finish(benchmark::State& state, int which) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Input(which).size()));
 }
 
-void BM_Encode(benchmark::State& state) {
-  const int which = Prepare(state);
+void BM_Encode(benchmark::State& state, int which) {
+  Prepare(which);
   for (auto _ : state)
     benchmark::DoNotOptimize(LzhEncodeBytes(Input(which)));
   Finish(state, which);
 }
 
-void BM_Decode(benchmark::State& state) {
-  const int which = Prepare(state);
+void BM_Decode(benchmark::State& state, int which) {
+  Prepare(which);
   for (auto _ : state)
     benchmark::DoNotOptimize(LzhDecodeBytes(Packed(which), "bench"));
   Finish(state, which);
 }
 
-void BM_FileEncode(benchmark::State& state) {
-  const int which = Prepare(state);
+void BM_FileEncode(benchmark::State& state, int which) {
+  Prepare(which);
   for (auto _ : state)
     TFileLZH(Files().Plain(which), false, false, 0, Files().Output()).Compress();
   Finish(state, which);
 }
 
-void BM_FileDecode(benchmark::State& state) {
-  const int which = Prepare(state);
+void BM_FileDecode(benchmark::State& state, int which) {
+  Prepare(which);
   for (auto _ : state)
     TFileLZH(Files().Stream(which), false, false, 0, Files().Output()).Decompress();
   Finish(state, which);
@@ -109,32 +107,31 @@ void RunClassic(const char* mode, const std::string& in, const std::string& out)
     throw std::runtime_error("classic LZHUF failed");
 }
 
-void BM_ClassicEncode(benchmark::State& state) {
-  const int which = Prepare(state);
+void BM_ClassicEncode(benchmark::State& state, int which) {
+  Prepare(which);
   for (auto _ : state)
     RunClassic("e", Files().Plain(which), Files().Output());
   Finish(state, which);
 }
 
-void BM_ClassicDecode(benchmark::State& state) {
-  const int which = Prepare(state);
+void BM_ClassicDecode(benchmark::State& state, int which) {
+  Prepare(which);
   for (auto _ : state)
     RunClassic("d", Files().Stream(which), Files().Output());
   Finish(state, which);
 }
 
-// Argument 0: the dBase-like price list, 1: the random bytes. Real time, as the classic
-// program runs in a process of its own.
-void Inputs(benchmark::internal::Benchmark* b) {
-  b->ArgName("random")->Arg(DbaseLike)->Arg(Random)->Unit(benchmark::kMillisecond)->UseRealTime();
-}
+// Real time, as the classic program runs in a process of its own.
+#define OBJ_LZH_BENCH(function)                                                                                        \
+  BENCHMARK_CAPTURE(function, dbase, DbaseLike)->Unit(benchmark::kMillisecond)->UseRealTime();                         \
+  BENCHMARK_CAPTURE(function, random, Random)->Unit(benchmark::kMillisecond)->UseRealTime()
 
-BENCHMARK(BM_Encode)->Apply(Inputs);
-BENCHMARK(BM_Decode)->Apply(Inputs);
-BENCHMARK(BM_FileEncode)->Apply(Inputs);
-BENCHMARK(BM_FileDecode)->Apply(Inputs);
-BENCHMARK(BM_ClassicEncode)->Apply(Inputs);
-BENCHMARK(BM_ClassicDecode)->Apply(Inputs);
+OBJ_LZH_BENCH(BM_Encode);
+OBJ_LZH_BENCH(BM_Decode);
+OBJ_LZH_BENCH(BM_FileEncode);
+OBJ_LZH_BENCH(BM_FileDecode);
+OBJ_LZH_BENCH(BM_ClassicEncode);
+OBJ_LZH_BENCH(BM_ClassicDecode);
 
 } // namespace
 
