@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "core/Format.h"
 #include "formats/Cp1250Utf8.h"
@@ -27,6 +33,11 @@ void _LZH::RaiseFormatError() const {
 
 void _LZH::FlushBuffer() {
   TState& st = *FState;
+  if (st.codedSink) {
+    st.codedSink->insert(st.codedSink->end(), st.out, st.out + st.outLen);
+    st.outLen = 0;
+    return;
+  }
   if (st.outLen > 0) {
     const std::size_t n = st.outLen;
     st.outLen = 0;
@@ -119,6 +130,81 @@ void _LZH::RefillBits() {
 
 // ---------------------------------------------------------------------------------------
 
+namespace {
+
+// Inputs this large are coded in two stages at once: the match finder on the caller's thread
+// hands blocks of symbols to the Huffman coder on a second one, which hands back blocks of
+// code bytes. The stages share no state; the stream is the same as from one thread.
+constexpr std::uint32_t PipelineFrom = 64 * 1024;
+constexpr std::size_t SymbolsPerBlock = 16384;
+constexpr std::size_t BlocksQueued = 4;
+
+struct TCoderPipeline {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::deque<std::vector<std::uint32_t>> Symbols; // symbol | position << 16, for the coder
+  std::deque<std::vector<unsigned char>> Coded;   // for the output, in order
+  bool ParseDone = false;
+  bool Abort = false;
+  bool CoderDone = false;
+  std::exception_ptr CoderError;
+};
+
+} // namespace
+
+void _LZH::RunCoder(void* pipeline) {
+  TState& st = *FState;
+  TCoderPipeline& pipe = *static_cast<TCoderPipeline*>(pipeline);
+  try {
+    for (;;) {
+      std::vector<std::uint32_t> block;
+      {
+        std::unique_lock<std::mutex> lock(pipe.Lock);
+        pipe.Changed.wait(lock, [&] { return pipe.Abort || pipe.ParseDone || !pipe.Symbols.empty(); });
+        if (pipe.Abort)
+          return;
+        if (pipe.Symbols.empty())
+          break;
+        block = std::move(pipe.Symbols.front());
+        pipe.Symbols.pop_front();
+      }
+      pipe.Changed.notify_all();
+      std::vector<unsigned char> coded;
+      coded.reserve(block.size() * 2);
+      st.codedSink = &coded;
+      for (const std::uint32_t item : block) {
+        const unsigned symbol = item & 0xffff;
+        EncodeChar(symbol);
+        if (symbol >= 256)
+          EncodePosition(item >> 16);
+      }
+      FlushBuffer();
+      st.codedSink = nullptr;
+      {
+        std::lock_guard<std::mutex> lock(pipe.Lock);
+        pipe.Coded.push_back(std::move(coded));
+      }
+      pipe.Changed.notify_all();
+    }
+    std::vector<unsigned char> coded;
+    st.codedSink = &coded;
+    FlushBits();
+    FlushBuffer();
+    st.codedSink = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(pipe.Lock);
+      pipe.Coded.push_back(std::move(coded));
+      pipe.CoderDone = true;
+    }
+  } catch (...) {
+    st.codedSink = nullptr;
+    std::lock_guard<std::mutex> lock(pipe.Lock);
+    pipe.CoderError = std::current_exception();
+    pipe.CoderDone = true;
+  }
+  pipe.Changed.notify_all();
+}
+
 void _LZH::Encode(std::uint32_t size) {
   TState& st = *FState;
   st.inPos = st.inLen = 0;
@@ -133,10 +219,82 @@ void _LZH::Encode(std::uint32_t size) {
   StatusText(FErrorFileName);
   for (int i = 0; i < 4; i++)
     PutByte(static_cast<unsigned char>(size >> (8 * i)));
-  if (size == 0) {
-    FlushBuffer();
+  FlushBuffer();
+  if (size == 0)
     return;
+
+  TCoderPipeline pipe;
+  std::thread coder;
+  std::vector<std::uint32_t> block;
+  if (size >= PipelineFrom) {
+    try {
+      coder = std::thread([this, &pipe] { RunCoder(&pipe); });
+      block.reserve(SymbolsPerBlock);
+    } catch (const std::system_error&) {
+      // No second thread to be had: code on this one.
+    }
   }
+  // Stops and joins the coder on every way out.
+  struct TJoin {
+    TCoderPipeline& Pipe;
+    std::thread& Coder;
+    ~TJoin() {
+      if (!Coder.joinable())
+        return;
+      {
+        std::lock_guard<std::mutex> lock(Pipe.Lock);
+        Pipe.Abort = true;
+      }
+      Pipe.Changed.notify_all();
+      Coder.join();
+    }
+  } join{pipe, coder};
+  const bool threaded = coder.joinable();
+
+  // Output the coder has finished, on this thread; with `last`, everything up to its end.
+  auto takeCoded = [&](bool last) {
+    for (;;) {
+      std::deque<std::vector<unsigned char>> ready;
+      bool done;
+      {
+        std::unique_lock<std::mutex> lock(pipe.Lock);
+        if (last)
+          pipe.Changed.wait(lock, [&] { return pipe.CoderDone || !pipe.Coded.empty(); });
+        ready.swap(pipe.Coded);
+        done = pipe.CoderDone;
+        if (pipe.CoderError)
+          std::rethrow_exception(pipe.CoderError);
+      }
+      for (const std::vector<unsigned char>& bytes : ready)
+        if (!bytes.empty())
+          FlushOutput(bytes.data(), bytes.size());
+      if (!last || (done && ready.empty()))
+        return;
+    }
+  };
+  auto submit = [&](bool last) {
+    {
+      std::unique_lock<std::mutex> lock(pipe.Lock);
+      pipe.Changed.wait(lock, [&] { return pipe.Symbols.size() < BlocksQueued || pipe.CoderDone; });
+      pipe.Symbols.push_back(std::move(block));
+      pipe.ParseDone = last;
+    }
+    pipe.Changed.notify_all();
+    block.clear();
+    block.reserve(SymbolsPerBlock);
+    takeCoded(last);
+  };
+  auto emit = [&](unsigned symbol, unsigned position) {
+    if (!threaded) {
+      EncodeChar(symbol);
+      if (symbol >= 256)
+        EncodePosition(position);
+      return;
+    }
+    block.push_back(symbol | position << 16);
+    if (block.size() == SymbolsPerBlock)
+      submit(false);
+  };
 
   auto nextByte = [&st, this]() -> int {
     if (st.inPos == st.inLen) {
@@ -170,10 +328,9 @@ void _LZH::Encode(std::uint32_t size) {
       st.match_length = len;
     if (st.match_length <= THRESHOLD) {
       st.match_length = 1;
-      EncodeChar(tb[r]);
+      emit(tb[r], 0);
     } else {
-      EncodeChar(static_cast<unsigned>(255 - THRESHOLD + st.match_length));
-      EncodePosition(static_cast<unsigned>(st.match_position));
+      emit(static_cast<unsigned>(255 - THRESHOLD + st.match_length), static_cast<unsigned>(st.match_position));
     }
     const int lastMatchLength = st.match_length;
     int i = 0;
@@ -194,6 +351,10 @@ void _LZH::Encode(std::uint32_t size) {
         InsertNode(r);
     }
   } while (len > 0);
+  if (threaded) {
+    submit(true);
+    return;
+  }
   FlushBits();
   FlushBuffer();
 }

@@ -23,7 +23,10 @@ public:
 //
 // Derived classes supply the bytes (FillInput) and take the result (FlushOutput); Encode and
 // Decode run one stream each and may be called again on the same object, the codec state is
-// initialised by each run. Failures of the hooks propagate unchanged.
+// initialised by each run. Failures of the hooks propagate unchanged. Encode codes inputs of
+// 64 KB and more with a helper thread (match finding and Huffman coding overlap); the hooks
+// are still called only on the caller's thread, and the helper is joined before Encode
+// returns or throws.
 class _LZH {
 public:
   static constexpr int N = 4096;                     // ring buffer
@@ -81,6 +84,8 @@ private:
   void PutByte(unsigned char b);
   void FlushBits();
   void FlushBuffer();
+  // The Huffman stage of Encode on a thread of its own (pipeline: its TCoderPipeline).
+  void RunCoder(void* pipeline);
   // Input bytes and bits.
   bool RefillInput();
   void RefillBits();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "formats/LzhCodec.h"
 
@@ -92,4 +93,8 @@ struct _LZH::TState {
 
   std::uint64_t done = 0;
   std::uint64_t total = 0;
+
+  // While the Huffman coder runs beside the match finder, full output buffers go here
+  // instead of to FlushOutput (the hooks stay on the caller's thread).
+  std::vector<unsigned char>* codedSink = nullptr;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -151,6 +153,47 @@ TEST(LzhStream, HostileStreamsNeverFailOtherwise) {
       EXPECT_EQ(out.size(), static_cast<unsigned char>(stream[0]) | static_cast<unsigned char>(stream[1]) << 8);
     } catch (const ELZHException&) {
     }
+  }
+}
+
+// A codec whose input or output fails part way, as a vanishing file or a full disk would.
+class TFailingLZH : public _LZH {
+public:
+  TFailingLZH(std::string input, std::size_t failInputAt, std::size_t failOutputAt)
+      : _LZH("x"), FInput(std::move(input)), FFailInputAt(failInputAt), FFailOutputAt(failOutputAt) {}
+  void Run() { Encode(static_cast<std::uint32_t>(FInput.size())); }
+
+protected:
+  void FlushOutput(const unsigned char*, std::size_t size) override {
+    FWritten += size;
+    if (FWritten > FFailOutputAt)
+      throw EInOutError("disk full");
+  }
+  std::size_t FillInput(unsigned char* data, std::size_t capacity) override {
+    if (FRead >= FFailInputAt)
+      throw EInOutError("gone");
+    const std::size_t n = std::min(capacity, FInput.size() - FRead);
+    std::memcpy(data, FInput.data() + FRead, n);
+    FRead += n;
+    return n;
+  }
+
+private:
+  std::string FInput;
+  std::size_t FFailInputAt, FFailOutputAt;
+  std::size_t FRead = 0, FWritten = 0;
+};
+
+// Large inputs are coded by two threads; a failure on either side ends the run with that
+// failure, nothing hangs and nothing runs on.
+TEST(LzhStream, FailuresPartWayThroughAreReported) {
+  const std::string input = PseudoRandomBytes(400000, 6) + DbaseLikeText(400000, 6);
+  for (std::size_t at : {std::size_t{1}, std::size_t{100000}, std::size_t{300000}}) {
+    SCOPED_TRACE(at);
+    TFailingLZH reading(input, at, SIZE_MAX);
+    EXPECT_THROW(reading.Run(), EInOutError);
+    TFailingLZH writing(input, SIZE_MAX, at);
+    EXPECT_THROW(writing.Run(), EInOutError);
   }
 }
 
