@@ -1,5 +1,6 @@
 #include "core/Startup.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 
@@ -12,7 +13,10 @@
 
 namespace {
 
-bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+// Nothing but spaces and control characters.
+bool IsBlank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
 
 bool FileExists(const std::string& fileName) {
   std::error_code ignored;

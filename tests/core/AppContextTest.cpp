@@ -7,6 +7,7 @@
 
 #include "core/Errors.h"
 #include "core/Log.h"
+#include "core/TestAppContext.h"
 #include "formats/Cp1250Utf8.h"
 #include "support/TestSupport.h"
 
@@ -20,32 +21,16 @@ TDateTime At(int year, int month, int day, int hour, int minute, int second) {
   return EncodeDate(year, month, day) + time;
 }
 
-// A machine of its own inside a TempDir: the program file, the settings, the data folders and
-// a log of the context's own with a fixed clock.
+// A machine of its own (see TestAppContextSetup) and a log of the context's own with a fixed
+// clock.
 class AppContextTest : public ::testing::Test {
 protected:
   AppContextTest() {
-    for (const char* folder : {"program", "appdata", "docs", "etc", "user", "presets", "share"})
-      fs::create_directories(Dir.Path() / folder);
     Log.SetClock([] { return At(2024, 3, 5, 9, 7, 3); });
   }
 
   TAppContextSetup Setup(std::vector<std::string> params = {}) {
-    TAppContextSetup setup;
-    setup.ProgramFile = ProgramFile();
-    setup.Params = std::move(params);
-    TSettingsEnvironment env;
-    env.ProgramName = "objednavky";
-    env.AppDataFolder = Dir.File("appdata");
-    env.DocumentsFolder = Dir.File("docs");
-    env.SystemConfigFolder = Dir.File("etc");
-    setup.Environment = env;
-    setup.SettingsFolder = Dir.File("user");
-    setup.PresetsFolder = Dir.File("presets");
-    TFileTypeEnvironment fileTypes;
-    fileTypes.DataHome = Dir.File("share");
-    fileTypes.RunTool = [](const std::vector<std::string>&) {};
-    setup.FileTypes = fileTypes;
+    TAppContextSetup setup = TestAppContextSetup(Dir, std::move(params));
     setup.Log = &Log;
     return setup;
   }
@@ -55,15 +40,9 @@ protected:
   std::string LogFile() const { return Dir.File("appdata/objednavky/objednavky.LOG"); }
   std::string LogText() const { return fs::exists(LogFile()) ? ReadFileBytes(LogFile()) : std::string(); }
 
-  TSettingsStore Store() const {
-    TSettingsStore store("objednavky", Dir.File("user"), Dir.File("presets"));
-    store.Load();
-    return store;
-  }
+  TSettingsStore Store() const { return TestSettingsStore(Dir); }
   void Stored(const std::string& section, const std::string& key, const std::string& value) const {
-    TSettingsStore store = Store();
-    store.WriteString(section, key, value);
-    store.Save();
+    StoreTestSetting(Dir, section, key, value);
   }
 
   TempDir Dir;
@@ -197,8 +176,9 @@ TEST_F(AppContextTest, TheSwitchesOfTheCommandLineTurnTheModesOnAndTheFirstParam
 }
 
 TEST_F(AppContextTest, OpenLoadsTheSettingsWithTheFirstRunImportAndTheProgramFolder) {
+  TAppContextSetup setup = Setup();
   WriteFileBytes(Dir.File("program/objednavky.ini"), "[Company]\r\nName1=Firma\r\n");
-  AppContext app(Setup());
+  AppContext app(setup);
   EXPECT_EQ(app.ProgramFolder(), Dir.File("program"));
   EXPECT_EQ(app.Environment().ProgramFolder, Dir.File("program"));
   app.Open();

@@ -11,6 +11,7 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/ReportMessage.h"
+#include "core/TestAppContext.h"
 #include "formats/Cp1250Utf8.h"
 #include "support/TestSupport.h"
 
@@ -139,8 +140,6 @@ const Calls kCatalogue = {
 class StartupTest : public ::testing::Test {
 protected:
   StartupTest() : Sink(Host) {
-    for (const char* folder : {"program", "appdata", "docs", "etc", "user", "presets", "share"})
-      fs::create_directories(Dir.Path() / folder);
     ProgramLog().SetClock([] { return At(2024, 3, 5, 9, 7, 3); });
     Stored("Others", "CopyIni", "1");
     Stored("Company", "Name1", "Firma");
@@ -152,41 +151,20 @@ protected:
     ProgramLog().SetClock({});
   }
 
+  TSettingsStore Store() const { return TestSettingsStore(Dir); }
   void Stored(const std::string& section, const std::string& key, const std::string& value) const {
-    TSettingsStore store = Store();
-    store.WriteString(section, key, value);
-    store.Save();
+    StoreTestSetting(Dir, section, key, value);
   }
   void FirstRun() const {
     TSettingsStore store = Store();
     store.DeleteValue("Others", "CopyIni");
     store.Save();
   }
-  TSettingsStore Store() const {
-    TSettingsStore store("objednavky", Dir.File("user"), Dir.File("presets"));
-    store.Load();
-    return store;
-  }
 
-  // Opens a context with these parameters (the log is the process's, as ReportMessage writes
-  // there).
+  // Opens a new context with these parameters. Its log is the process's, which ReportMessage
+  // writes to.
   AppContext& Open(std::vector<std::string> params = {}) {
-    TAppContextSetup setup;
-    setup.ProgramFile = Dir.File("program/objednavky");
-    setup.Params = std::move(params);
-    TSettingsEnvironment env;
-    env.ProgramName = "objednavky";
-    env.AppDataFolder = Dir.File("appdata");
-    env.DocumentsFolder = Dir.File("docs");
-    env.SystemConfigFolder = Dir.File("etc");
-    setup.Environment = env;
-    setup.SettingsFolder = Dir.File("user");
-    setup.PresetsFolder = Dir.File("presets");
-    TFileTypeEnvironment fileTypes;
-    fileTypes.DataHome = Dir.File("share");
-    fileTypes.RunTool = [](const std::vector<std::string>&) {};
-    setup.FileTypes = fileTypes;
-    App.emplace(setup);
+    App.emplace(TestAppContextSetup(Dir, std::move(params)));
     App->Open();
     return *App;
   }
@@ -256,8 +234,8 @@ TEST_F(StartupTest, TheProgramUpdateCommandNeedsAllThreeNames) {
     bool Enabled;
   };
   const Case cases[] = {
-      {"CENIK", "Inst", "OBJ", true}, {"", "Inst", "OBJ", false},    {"CENIK", "", "OBJ", false},
-      {"CENIK", "Inst", "", false},   {"CENIK", "  ", "OBJ", false},
+      {"CENIK", "Inst", "OBJ", true}, {"", "Inst", "OBJ", false},     {"CENIK", "", "OBJ", false},
+      {"CENIK", "Inst", "", false},   {"CENIK", " \t", "OBJ", false},
   };
   Open();
   for (const Case& c : cases) {
