@@ -1,0 +1,166 @@
+#include "core/AppContext.h"
+
+#include <unistd.h>
+
+#include "core/Errors.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "formats/Cp1250Utf8.h"
+
+namespace {
+
+AppContext* CurrentApp = nullptr;
+
+} // namespace
+
+std::string ThisProgramFile() {
+  char buffer[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? Utf8ToCp1250(std::string(buffer, static_cast<size_t>(n))) : std::string(".");
+}
+
+std::string FileFolder(const std::string& fileName) {
+  const size_t separator = fileName.find_last_of("\\/");
+  if (separator == std::string::npos)
+    return ".";
+  return separator == 0 ? fileName.substr(0, 1) : fileName.substr(0, separator);
+}
+
+AppContext::AppContext(TAppContextSetup setup, TAppContextHooks hooks)
+    : FHooks(std::move(hooks)), FProgramName(std::move(setup.ProgramName)),
+      FProgramFile(setup.ProgramFile.empty() ? ThisProgramFile() : std::move(setup.ProgramFile)),
+      FProgramFolder(FileFolder(FProgramFile)), FParams(std::move(setup.Params)),
+      FSettingsFolder(std::move(setup.SettingsFolder)), FPresetsFolder(std::move(setup.PresetsFolder)),
+      FLog(setup.Log ? setup.Log : &ProgramLog()), FLayouts(setup.Layouts) {
+  FEnvironment = setup.Environment ? std::move(*setup.Environment) : TSettingsEnvironment::FromSystem(FProgramName);
+  FEnvironment.ProgramFolder = FProgramFolder;
+  FFileTypes =
+      setup.FileTypes ? std::move(*setup.FileTypes) : TFileTypeEnvironment::FromSystem(NativeFileName(FProgramFile));
+  if (FFileTypes.ProgramFile.empty())
+    FFileTypes.ProgramFile = NativeFileName(FProgramFile);
+  FFileTypes.ProgramName = FProgramName;
+  Settings = TAppSettings(FEnvironment.Designed);
+}
+
+AppContext::~AppContext() {
+  FreePictureViewer();
+  if (FStarted)
+    WriteEndLine();
+  FreeCatalogueMembers();
+  try {
+    RemoveErrorHandler();
+  } catch (...) {
+    // Nothing is left to tell at the very end.
+  }
+}
+
+void AppContext::Open() {
+  CreateCatalogueMembers();
+  ResetModes();
+  CommandLine = ParseCommandLine(FParams);
+  try {
+    LoadAppSettings();
+  } catch (...) {
+    // The start line's guard: the log says the program started and what it was given even
+    // when the settings could not be loaded.
+    ConfigureLog();
+    InstallErrorHandler();
+    WriteStartLine();
+    throw;
+  }
+  InstallErrorHandler();
+  WriteStartLine();
+}
+
+void AppContext::Close() {
+  if (FHooks.SavePictureCache)
+    FHooks.SavePictureCache();
+  if (Settings.AutoSaveSettings)
+    SaveAppSettings();
+}
+
+void AppContext::SaveAppSettings() {
+  std::string problem;
+  if (!SaveSettings(Settings, Store(), FLayouts, &problem))
+    throw EInOutError(problem);
+}
+
+TSettingsStore& AppContext::Store() {
+  if (!FStore)
+    throw Exception(Cz("Nastavení programu ještě nebylo načteno"));
+  return *FStore;
+}
+
+void AppContext::CreateCatalogueMembers() {
+  // The picture window, the price list, the order, the two column lists, the group-tree data
+  // and the picture cache are made here, in this order, as their parts arrive.
+}
+
+void AppContext::ResetModes() {
+  Settings.NoPackagesSwitch = false;
+  Settings.NoStockSwitch = false;
+  Settings.NoPackages = false;
+  Settings.NoStock = false;
+  Settings.NCEnabled = false;
+}
+
+void AppContext::LoadAppSettings() {
+  // The store is opened here, not at construction, so a program name it cannot take fails the
+  // load (and is logged by the start line's guard) like any other load failure.
+  FStore =
+      std::make_unique<TSettingsStore>(FProgramName, FSettingsFolder.empty() ? UserSettingsFolder() : FSettingsFolder,
+                                       FPresetsFolder.empty() ? SystemSettingsFolder() : FPresetsFolder);
+  FStore->Load();
+  TLoadSettingsOptions options;
+  options.NoPackagesSwitch = CommandLine.NoPackagesSwitch;
+  options.NoStockSwitch = CommandLine.NoStockSwitch;
+  options.Layouts = FLayouts;
+  LoadSettings(Settings, *FStore, FEnvironment, options);
+  ConfigureLog();
+}
+
+void AppContext::ConfigureLog() {
+  // As far as the settings were read: a load that stopped early leaves what they held before.
+  FLog->SetFileName(Settings.LOGfile);
+  FLog->SetEnabled(Settings.LOGEnabled);
+}
+
+void AppContext::InstallErrorHandler() {
+  if (FHooks.InstallErrorHandler)
+    FHooks.InstallErrorHandler();
+  FHandlerInstalled = true;
+}
+
+void AppContext::WriteStartLine() {
+  FLog->Write(StartLogText(FProgramFile, CommandLine.Params));
+  FStarted = true;
+}
+
+void AppContext::FreePictureViewer() {
+  // The picture window goes first: it shows pictures of the price list's cards.
+}
+
+void AppContext::WriteEndLine() { FLog->Write(EndLogText(FProgramFile)); }
+
+void AppContext::FreeCatalogueMembers() {
+  // The price list, the order, the tree nodes with the group-tree data, both column lists and
+  // the picture cache are freed here, in this order, as their parts arrive.
+}
+
+void AppContext::RemoveErrorHandler() {
+  if (FHandlerInstalled && FHooks.RemoveErrorHandler)
+    FHooks.RemoveErrorHandler();
+  FHandlerInstalled = false;
+}
+
+AppContext& App() {
+  if (!CurrentApp)
+    throw Exception(Cz("Aplikační kontext není vytvořen"));
+  return *CurrentApp;
+}
+
+AppContext* SetApp(AppContext* context) {
+  AppContext* previous = CurrentApp;
+  CurrentApp = context;
+  return previous;
+}
