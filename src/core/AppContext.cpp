@@ -13,19 +13,6 @@ AppContext* CurrentApp = nullptr;
 
 } // namespace
 
-std::string ThisProgramFile() {
-  char buffer[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? Utf8ToCp1250(std::string(buffer, static_cast<size_t>(n))) : std::string(".");
-}
-
-std::string FileFolder(const std::string& fileName) {
-  const size_t separator = fileName.find_last_of("\\/");
-  if (separator == std::string::npos)
-    return ".";
-  return separator == 0 ? fileName.substr(0, 1) : fileName.substr(0, separator);
-}
-
 AppContext::AppContext(TAppContextSetup setup, TAppContextHooks hooks)
     : FHooks(std::move(hooks)), FProgramName(std::move(setup.ProgramName)),
       FProgramFile(setup.ProgramFile.empty() ? ThisProgramFile() : std::move(setup.ProgramFile)),

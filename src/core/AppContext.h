@@ -139,13 +139,6 @@ private:
   bool FStarted = false; // the start line was written
 };
 
-// The full path of the running program (code page 1250), from /proc/self/exe; "." when it
-// cannot be read.
-std::string ThisProgramFile();
-// The folder part of a file name (code page 1250, "\" or "/"): "." for a bare name, "/" for a
-// file in the root.
-std::string FileFolder(const std::string& fileName);
-
 // The process's context. Throws Exception when none is installed (a programming error).
 AppContext& App();
 // Installs the process's context, not taking ownership; nullptr removes it. Returns the

@@ -2,6 +2,8 @@
 
 #include "formats/Cp1250Utf8.h"
 
+#include <unistd.h>
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty())
     return name;
@@ -22,3 +24,16 @@ std::string ToNativePath(const std::string& path) {
 }
 
 std::string NativeFileName(const std::string& fileName) { return Cp1250ToUtf8(ToNativePath(fileName)); }
+
+std::string ThisProgramFile() {
+  char buffer[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? Utf8ToCp1250(std::string(buffer, static_cast<size_t>(n))) : std::string(".");
+}
+
+std::string FileFolder(const std::string& fileName) {
+  const size_t separator = fileName.find_last_of("\\/");
+  if (separator == std::string::npos)
+    return ".";
+  return separator == 0 ? fileName.substr(0, 1) : fileName.substr(0, separator);
+}

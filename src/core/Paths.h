@@ -13,3 +13,11 @@ std::string ToNativePath(const std::string& path);
 // The name handed to the operating system for a file name held inside the program (code
 // page 1250, possibly with "\" separators): UTF-8 with "/".
 std::string NativeFileName(const std::string& fileName);
+
+// The full path of the running program (code page 1250), from /proc/self/exe; "." when it
+// cannot be read.
+std::string ThisProgramFile();
+
+// The folder part of a file name (code page 1250, "\" or "/"): "." for a bare name, "/" for a
+// file in the root.
+std::string FileFolder(const std::string& fileName);

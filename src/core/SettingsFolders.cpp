@@ -51,16 +51,6 @@ std::string AbsoluteOr(const std::string& value, const std::string& fallback) {
   return !value.empty() && value[0] == '/' ? value : fallback;
 }
 
-std::string ProgramFolderOfThisProcess() {
-  char buffer[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0)
-    return ".";
-  const std::string exe(buffer, static_cast<size_t>(n));
-  const size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : exe.substr(0, slash);
-}
-
 // The documents folder as xdg-user-dir reports it: XDG_DOCUMENTS_DIR of user-dirs.dirs,
 // "$HOME/..." or an absolute path in double quotes.
 std::string DocumentsFolderOfThisUser(const std::string& home) {
@@ -108,7 +98,7 @@ TSettingsEnvironment TSettingsEnvironment::FromSystem(const std::string& program
   const std::string home = HomeFolder();
   TSettingsEnvironment env;
   env.ProgramName = programName;
-  env.ProgramFolder = Utf8ToCp1250(ProgramFolderOfThisProcess());
+  env.ProgramFolder = FileFolder(ThisProgramFile());
   env.AppDataFolder = Utf8ToCp1250(AbsoluteOr(Environment("XDG_DATA_HOME"), home + "/.local/share"));
   env.DocumentsFolder = Utf8ToCp1250(DocumentsFolderOfThisUser(home));
   env.SystemConfigFolder = Utf8ToCp1250(FirstConfigDir());

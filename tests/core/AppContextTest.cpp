@@ -231,11 +231,4 @@ TEST(AppTest, TheInstalledContextIsReachedAndTheScopeRestoresThePreviousOne) {
   EXPECT_THROW(App(), Exception);
 }
 
-TEST(FileFolderTest, FolderPartOfAFileName) {
-  EXPECT_EQ(FileFolder("/opt/obj/objednavky"), "/opt/obj");
-  EXPECT_EQ(FileFolder("/objednavky"), "/");
-  EXPECT_EQ(FileFolder("objednavky"), ".");
-  EXPECT_EQ(FileFolder("C:\\Orvela\\OBJ.EXE"), "C:\\Orvela");
-}
-
 } // namespace

@@ -19,4 +19,11 @@ TEST(NativeFileName, GivesTheSystemUtf8WithSlashes) {
   EXPECT_EQ(NativeFileName(Cz("Objednávky\\Žluťoučký kůň.obx")), "Objednávky/Žluťoučký kůň.obx");
 }
 
+TEST(FileFolder, FolderPartOfAFileName) {
+  EXPECT_EQ(FileFolder("/opt/obj/objednavky"), "/opt/obj");
+  EXPECT_EQ(FileFolder("/objednavky"), "/");
+  EXPECT_EQ(FileFolder("objednavky"), ".");
+  EXPECT_EQ(FileFolder("C:\\Orvela\\OBJ.EXE"), "C:\\Orvela");
+}
+
 } // namespace
