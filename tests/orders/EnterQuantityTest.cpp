@@ -123,7 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"MaxAmountBelowHundredCountsAsHundred", 1, 0, 0, U, Rules::SmallMax, "100", 100, ""},
         EntryCase{"BeyondRaisedMaxAmount", 1, 0, 0, U, Rules::SmallMax, "101", 0, kRange},
         EntryCase{"NotANumber", 6, 12, 0, U, Rules::Default, "abc", 0, ""},
-        EntryCase{"Empty", 6, 12, 0, U, Rules::Default, "", 0, ""}),
+        EntryCase{"Empty", 6, 12, 0, U, Rules::Default, "", 0, ""},
+        EntryCase{"TrailingGarbage", 1, 0, 0, U, Rules::Default, "12abc", 0, ""},
+        EntryCase{"NaNText", 6, 12, 8, U, Rules::Default, "nan", 0, ""},
+        EntryCase{"OverflowingExponent", 6, 12, 0, U, Rules::Default, "1e999", 0, ""},
+        EntryCase{"LargeExponent", 6, 12, 0, U, Rules::Default, "1e10", 0, kRange},
+        EntryCase{"SpacesInNumber", 1, 0, 0, U, Rules::Default, "1 000,5", 1000.5, ""}),
     [](const testing::TestParamInfo<EntryCase>& p) { return std::string(p.param.Name); });
 
 TEST(MultipleRule, ReportsTheMultipleUsed) {
@@ -139,6 +144,7 @@ TEST(MultipleRule, ReportsTheMultipleUsed) {
       {11, 4, 12, false, 12, 4},  // 12 either way: the package size is named
       {30, 4, 12, false, 32, 4},  // 32 (by 4) is nearer than 36 (by 12)
       {23, 5, 12, false, 24, 12}, // 24 (by 12) is nearer than 25 (by 5)
+      {1, 6, 12, false, 6, 6},    // neither multiple rounds a positive quantity to nothing
       {0, 6, 12, true, 0, 12},
   };
   for (const Row& r : rows) {
