@@ -70,7 +70,10 @@ std::string BadPackageMessage(const std::string& fileName);
 //  - *.HTM, *.HTML  the page "_INFO_<n>.HTM" in Settings.Pictures, n = 1, 2, ... in
 //    package order; "InfoHTML"/"InfoHTMLCount" = their number;
 //  - anything else is skipped.
-// Names are compared case-insensitively, in that order.
+// Names are compared case-insensitively, in that order, after the reduction of
+// PackageEntryFileName ("..\\P$_A.JPG" is the picture A.JPG). The destinations are taken from
+// the settings as they are when the install starts; an "[INI]" section changing them takes
+// effect with the next install.
 //
 // The package is checked whole first: every entry must be valid (ReadEntryInfo, walking from
 // offset 0 to the end), one must be a card table, and every stored name must reduce to a
