@@ -12,6 +12,7 @@ const std::vector<CliCommand>& Commands() {
   static const std::vector<CliCommand> commands = [] {
     std::vector<CliCommand> list;
     AddDbfCommands(list);
+    AddImportCommands(list);
     AddLzhCommands(list);
     AddSettingsCommands(list);
     return list;

@@ -44,5 +44,6 @@ struct CliCommand {
 
 // Each command group registers its subcommands here.
 void AddDbfCommands(std::vector<CliCommand>& commands);
+void AddImportCommands(std::vector<CliCommand>&);
 void AddLzhCommands(std::vector<CliCommand>& commands);
 void AddSettingsCommands(std::vector<CliCommand>& commands);
