@@ -1,6 +1,8 @@
 #include "ui/CardCompare.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <string>
 #include <string_view>
 
@@ -99,4 +101,38 @@ int CompareOrderLines(const TOrderItem& a, const TOrderItem& b, const TColumnLis
   TextOf(a.Card, sort.ID, env, ta);
   TextOf(b.Card, sort.ID, env, tb);
   return CompareLocaleText(TJoinedText{Pad(sort, ta.Text), ta.Text, {}}, TJoinedText{Pad(sort, tb.Text), tb.Text, {}});
+}
+
+std::vector<std::size_t> PriceListSortOrder(std::size_t count,
+                                            const std::function<const TPriceListItem&(std::size_t)>& card,
+                                            const TColumnList& columns, const TCellEnvironment& env) {
+  const TSortColumn sort = SortColumnOf(columns);
+  std::vector<std::size_t> order(count);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  // Numeric contents: the value and the name; text contents: the text, right-justified where
+  // the column asks, and the name, joined into one key.
+  std::vector<double> values(sort.Numeric ? count : 0);
+  std::vector<std::string> keys(count);
+  const bool entry = IsOrderEntryContent(sort.ID);
+  for (std::size_t i = 0; i < count; ++i) {
+    const TPriceListItem& c = card(i);
+    if (sort.Numeric) {
+      values[i] = ValueOf(&c, entry ? env.LineOf(c.Kod) : nullptr, sort.ID, env);
+      keys[i] = c.Nazev;
+      continue;
+    }
+    TSortText text;
+    TextOf(&c, sort.ID, env, text);
+    std::string& key = keys[i];
+    key.reserve(kPadWidth + text.Text.size() + c.Nazev.size());
+    key.assign(static_cast<std::size_t>(Pad(sort, text.Text)), ' ');
+    key += text.Text;
+    key += c.Nazev;
+  }
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    if (sort.Numeric && !NearlyEqual(values[a], values[b]))
+      return values[a] < values[b];
+    return CompareLocaleText(keys[a], keys[b]) < 0;
+  });
+  return order;
 }

@@ -30,47 +30,63 @@ int CzechLetterRank(unsigned char upper) {
   }
 }
 
+// The weights of a single byte, "ch" aside.
+TWeights ByteWeights(unsigned char c) {
+  TWeights w;
+  const unsigned char upper = static_cast<unsigned char>(AnsiUpperChar(static_cast<char>(c)));
+  const unsigned char base =
+      static_cast<unsigned char>(AnsiUpperChar(static_cast<char>(CZConv::Diacritics1250[upper])));
+  w.Tertiary = upper != c ? 0 : (base >= 'A' && base <= 'Z' ? 1 : 0);
+  if (c == '-' || c == '\'')
+    return w; // passed over at the first level
+  if (c >= '0' && c <= '9')
+    w.Primary = kDigitBase + (c - '0');
+  else if (const int rank = CzechLetterRank(upper))
+    w.Primary = kLetterBase + rank;
+  else if (base >= 'A' && base <= 'Z') {
+    w.Primary = kLetterBase + base * 4;
+    w.Secondary = upper == base ? 0 : upper;
+  } else
+    w.Primary = 1 + c; // spaces and signs, in byte order, before the digits
+  return w;
+}
+
+struct TWeightTable {
+  TWeights Of[256];
+  TWeightTable() {
+    for (int c = 0; c < 256; ++c)
+      Of[c] = ByteWeights(static_cast<unsigned char>(c));
+  }
+};
+
+const TWeightTable& Weights() {
+  static const TWeightTable table;
+  return table;
+}
+
+constexpr TWeights kChWeights{kLetterBase + 'H' * 4 + 2, 0, 0};
+
 // Reads the characters of a joined text one by one.
 class TCursor {
 public:
-  explicit TCursor(const TJoinedText& text) : FText(text) {}
+  TCursor(const TJoinedText& text, std::size_t start = 0) : FText(text), FIndex(start) {}
 
   bool AtEnd() const { return FIndex >= Length(); }
 
   // The weights of the next character (or "ch" pair), moving past it.
   TWeights Next() {
     const unsigned char c = At(FIndex++);
-    TWeights w;
-    const unsigned char upper = static_cast<unsigned char>(AnsiUpperChar(static_cast<char>(c)));
-    const unsigned char base =
-        static_cast<unsigned char>(AnsiUpperChar(static_cast<char>(CZConv::Diacritics1250[upper])));
-    w.Tertiary = upper != c ? 0 : (base >= 'A' && base <= 'Z' ? 1 : 0);
-    if (c == '-' || c == '\'')
-      return w; // passed over at the first level
-    if (c >= '0' && c <= '9') {
-      w.Primary = kDigitBase + (c - '0');
-      return w;
-    }
-    if (const int rank = CzechLetterRank(upper)) {
-      w.Primary = kLetterBase + rank;
-      return w;
-    }
-    if (base >= 'A' && base <= 'Z') {
-      if (base == 'C' && upper == 'C' && !AtEnd()) {
-        const unsigned char next = At(FIndex);
-        if (next == 'h' || next == 'H') {
-          ++FIndex;
-          w.Primary = kLetterBase + 'H' * 4 + 2;
-          // "CH" and "Ch" are capitals; "cH" counts as small.
-          return w;
-        }
+    if ((c == 'c' || c == 'C') && !AtEnd()) {
+      const unsigned char next = At(FIndex);
+      if (next == 'h' || next == 'H') {
+        ++FIndex;
+        // "CH" and "Ch" are capitals; "cH" counts as small.
+        TWeights w = kChWeights;
+        w.Tertiary = c == 'C' ? 1 : 0;
+        return w;
       }
-      w.Primary = kLetterBase + base * 4;
-      w.Secondary = upper == base ? 0 : upper;
-      return w;
     }
-    w.Primary = 1 + c; // spaces and signs, in byte order, before the digits
-    return w;
+    return Weights().Of[c];
   }
 
   unsigned char Byte(std::size_t index) const { return At(index); }
@@ -97,8 +113,9 @@ int Sign(int d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }
 
 // Compares the weights of one level, skipping characters with weight 0 at that level only
 // for the first one (the others count every character).
-template <typename Get> int CompareLevel(const TJoinedText& a, const TJoinedText& b, Get get, bool skipZero) {
-  TCursor ca(a), cb(b);
+template <typename Get>
+int CompareLevel(const TJoinedText& a, const TJoinedText& b, std::size_t start, Get get, bool skipZero) {
+  TCursor ca(a, start), cb(b, start);
   for (;;) {
     int wa = 0, wb = 0;
     bool haveA = false, haveB = false;
@@ -120,21 +137,28 @@ template <typename Get> int CompareLevel(const TJoinedText& a, const TJoinedText
 } // namespace
 
 int CompareLocaleText(const TJoinedText& a, const TJoinedText& b) {
-  if (int r = CompareLevel(
-          a, b, [](const TWeights& w) { return w.Primary; }, true))
-    return r;
-  if (int r = CompareLevel(
-          a, b, [](const TWeights& w) { return w.Secondary; }, false))
-    return r;
-  if (int r = CompareLevel(
-          a, b, [](const TWeights& w) { return w.Tertiary; }, false))
-    return r;
-  TCursor ca(a), cb(b);
+  // An equal start weighs the same on both sides at every level, so every level starts after
+  // it; a "c" at its end may begin a "ch" and stays in.
+  const TCursor ca(a), cb(b);
   const std::size_t la = ca.Length(), lb = cb.Length();
-  for (std::size_t i = 0; i < la && i < lb; ++i)
-    if (ca.Byte(i) != cb.Byte(i))
-      return ca.Byte(i) < cb.Byte(i) ? -1 : 1;
-  return la < lb ? -1 : (la > lb ? 1 : 0);
+  std::size_t start = 0;
+  while (start < la && start < lb && ca.Byte(start) == cb.Byte(start))
+    ++start;
+  if (start == la && start == lb)
+    return 0;
+  const bool bytesFirst = start == la || (start < lb && ca.Byte(start) < cb.Byte(start));
+  if (start > 0 && (ca.Byte(start - 1) == 'c' || ca.Byte(start - 1) == 'C'))
+    --start;
+  const auto primary = [](const TWeights& w) { return w.Primary; };
+  const auto secondary = [](const TWeights& w) { return w.Secondary; };
+  const auto tertiary = [](const TWeights& w) { return w.Tertiary; };
+  if (int r = CompareLevel(a, b, start, primary, true))
+    return r;
+  if (int r = CompareLevel(a, b, start, secondary, false))
+    return r;
+  if (int r = CompareLevel(a, b, start, tertiary, false))
+    return r;
+  return bytesFirst ? -1 : 1;
 }
 
 int CompareLocaleText(std::string_view a, std::string_view b) {

@@ -55,14 +55,21 @@ TPriceListItem Card(const std::string& kod, const char* nazev, double cena) {
 }
 
 // Sorts the cards as the price list does and gives their codes in the new order.
-std::string SortedCodes(std::vector<TPriceListItem> cards, const TColumnList& columns,
+std::string SortedCodes(const std::vector<TPriceListItem>& original, const TColumnList& columns,
                         const TCellEnvironment& env = {}) {
+  std::vector<TPriceListItem> cards = original;
   std::stable_sort(cards.begin(), cards.end(), [&](const TPriceListItem& a, const TPriceListItem& b) {
     return ComparePriceListCards(a, b, columns, env) < 0;
   });
   std::string codes;
   for (const TPriceListItem& card : cards)
     codes += (codes.empty() ? "" : " ") + card.Kod;
+  // The order of the keys taken once is the same.
+  std::string keyed;
+  for (std::size_t index : PriceListSortOrder(
+           cards.size(), [&](std::size_t i) -> const TPriceListItem& { return original[i]; }, columns, env))
+    keyed += (keyed.empty() ? "" : " ") + original[index].Kod;
+  EXPECT_EQ(keyed, codes);
   return codes;
 }
 
