@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -107,32 +107,49 @@ std::vector<std::size_t> PriceListSortOrder(std::size_t count,
                                             const std::function<const TPriceListItem&(std::size_t)>& card,
                                             const TColumnList& columns, const TCellEnvironment& env) {
   const TSortColumn sort = SortColumnOf(columns);
-  std::vector<std::size_t> order(count);
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  // Numeric contents: the value and the name; text contents: the text, right-justified where
-  // the column asks, and the name, joined into one key.
+  const bool entry = IsOrderEntryContent(sort.ID);
+  // Numeric contents: the value and the name's key; text contents: the key of the text,
+  // right-justified where the column asks, joined with the name.
   std::vector<double> values(sort.Numeric ? count : 0);
   std::vector<std::string> keys(count);
-  const bool entry = IsOrderEntryContent(sort.ID);
   for (std::size_t i = 0; i < count; ++i) {
     const TPriceListItem& c = card(i);
     if (sort.Numeric) {
       values[i] = ValueOf(&c, entry ? env.LineOf(c.Kod) : nullptr, sort.ID, env);
-      keys[i] = c.Nazev;
-      continue;
+      AppendLocaleSortKey(TJoinedText{0, c.Nazev, {}}, keys[i]);
+    } else {
+      TSortText text;
+      TextOf(&c, sort.ID, env, text);
+      AppendLocaleSortKey(TJoinedText{Pad(sort, text.Text), text.Text, c.Nazev}, keys[i]);
     }
-    TSortText text;
-    TextOf(&c, sort.ID, env, text);
-    std::string& key = keys[i];
-    key.reserve(kPadWidth + text.Text.size() + c.Nazev.size());
-    key.assign(static_cast<std::size_t>(Pad(sort, text.Text)), ' ');
-    key += text.Text;
-    key += c.Nazev;
   }
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    if (sort.Numeric && !NearlyEqual(values[a], values[b]))
-      return values[a] < values[b];
-    return CompareLocaleText(keys[a], keys[b]) < 0;
+  // The first bytes of each key sit beside the value, so most comparisons touch nothing else.
+  struct TEntry {
+    double Value;
+    std::uint64_t Head;
+    std::size_t Index;
+  };
+  std::vector<TEntry> entries(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint64_t head = 0;
+    for (std::size_t k = 0; k < 8; ++k)
+      head = head << 8 | (k < keys[i].size() ? static_cast<unsigned char>(keys[i][k]) : 0u);
+    entries[i] = TEntry{sort.Numeric ? values[i] : 0, head, i};
+  }
+  std::stable_sort(entries.begin(), entries.end(), [&](const TEntry& a, const TEntry& b) {
+    if (sort.Numeric && !NearlyEqual(a.Value, b.Value))
+      return a.Value < b.Value;
+    if (a.Head != b.Head)
+      return a.Head < b.Head;
+    if (const int r = keys[a.Index].compare(keys[b.Index]))
+      return r < 0;
+    // Texts that differ only where the keys do not look (rare): the full comparison.
+    if (sort.Numeric)
+      return CompareLocaleText(card(a.Index).Nazev, card(b.Index).Nazev) < 0;
+    return ComparePriceListCards(card(a.Index), card(b.Index), columns, env) < 0;
   });
+  std::vector<std::size_t> order(count);
+  for (std::size_t k = 0; k < count; ++k)
+    order[k] = entries[k].Index;
   return order;
 }

@@ -1,5 +1,8 @@
 #include "ui/TextCompare.h"
 
+#include <iterator>
+#include <set>
+
 #include "formats/CodePages.h"
 
 namespace {
@@ -51,11 +54,28 @@ TWeights ByteWeights(unsigned char c) {
   return w;
 }
 
+// The weights of every byte and of "ch", each level replaced by its dense rank (0 stays 0),
+// so that a sort key holds each in one byte.
 struct TWeightTable {
   TWeights Of[256];
+  TWeights Ch{kLetterBase + 'H' * 4 + 2, 0, 0};
+
   TWeightTable() {
     for (int c = 0; c < 256; ++c)
       Of[c] = ByteWeights(static_cast<unsigned char>(c));
+    std::set<int> primary{0, Ch.Primary}, secondary{0};
+    for (const TWeights& w : Of) {
+      primary.insert(w.Primary);
+      secondary.insert(w.Secondary);
+    }
+    auto rank = [](const std::set<int>& weights, int weight) {
+      return weight == 0 ? 0 : static_cast<int>(std::distance(weights.begin(), weights.find(weight)));
+    };
+    for (TWeights& w : Of) {
+      w.Primary = rank(primary, w.Primary);
+      w.Secondary = rank(secondary, w.Secondary);
+    }
+    Ch.Primary = rank(primary, Ch.Primary);
   }
 };
 
@@ -63,8 +83,6 @@ const TWeightTable& Weights() {
   static const TWeightTable table;
   return table;
 }
-
-constexpr TWeights kChWeights{kLetterBase + 'H' * 4 + 2, 0, 0};
 
 // Reads the characters of a joined text one by one.
 class TCursor {
@@ -81,7 +99,7 @@ public:
       if (next == 'h' || next == 'H') {
         ++FIndex;
         // "CH" and "Ch" are capitals; "cH" counts as small.
-        TWeights w = kChWeights;
+        TWeights w = Weights().Ch;
         w.Tertiary = c == 'C' ? 1 : 0;
         return w;
       }
@@ -135,6 +153,28 @@ int CompareLevel(const TJoinedText& a, const TJoinedText& b, std::size_t start, 
 }
 
 } // namespace
+
+void AppendLocaleSortKey(const TJoinedText& text, std::string& key) {
+  // Ranks are below 256 (the table has fewer weights than bytes, plus "ch"); a level ends with
+  // 0, which is below every rank written. One pass: the primary level goes straight into the
+  // key, the other two wait in buffers reused across calls.
+  thread_local std::string secondary, tertiary;
+  secondary.clear();
+  tertiary.clear();
+  TCursor c(text);
+  key.reserve(key.size() + 3 * c.Length() + 2);
+  while (!c.AtEnd()) {
+    const TWeights w = c.Next();
+    if (w.Primary)
+      key += static_cast<char>(w.Primary);
+    secondary += static_cast<char>(w.Secondary + 1);
+    tertiary += static_cast<char>(w.Tertiary + 1);
+  }
+  key += '\0';
+  key += secondary;
+  key += '\0';
+  key += tertiary;
+}
 
 int CompareLocaleText(const TJoinedText& a, const TJoinedText& b) {
   // An equal start weighs the same on both sides at every level, so every level starts after

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // The comparison of texts the grids sort by: linguistic order for the Czech user, as the
@@ -22,3 +23,9 @@ struct TJoinedText {
   std::string_view Second;
 };
 int CompareLocaleText(const TJoinedText& a, const TJoinedText& b);
+
+// Appends the sort key of a text: a byte string whose plain byte order (std::string's compare)
+// is the order of CompareLocaleText at its first three levels. Texts that differ only in the
+// bytes of the fourth level have equal keys; compare those texts themselves. About four bytes
+// per character.
+void AppendLocaleSortKey(const TJoinedText& text, std::string& key);

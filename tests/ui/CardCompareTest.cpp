@@ -161,3 +161,36 @@ TEST(OrderSortTest, LinesByValueTextAndMissingCards) {
 }
 
 } // namespace
+
+namespace {
+
+// The sort key orders every text as the comparison does: random texts over every byte, with
+// the letters, digits, signs, "ch" and hyphens made frequent.
+TEST(LocaleTextTest, SortKeysAgreeWithTheComparison) {
+  const std::string frequent = Cz("aAáÁcCčČhHrRřŘsSšŠzZžŽeéě09 -'.") + std::string("\x00\xff", 2);
+  unsigned x = 2024;
+  auto next = [&x] { return x = x * 1103515245u + 12345u, x >> 8; };
+  std::vector<std::string> texts;
+  for (int i = 0; i < 400; ++i) {
+    std::string text;
+    for (unsigned n = next() % 6; n > 0; --n)
+      text += next() % 4 ? frequent[next() % frequent.size()] : static_cast<char>(next() % 256);
+    texts.push_back(text);
+  }
+  std::vector<std::string> keys;
+  for (const std::string& text : texts) {
+    keys.emplace_back();
+    AppendLocaleSortKey(TJoinedText{0, text, {}}, keys.back());
+  }
+  for (size_t i = 0; i < texts.size(); ++i)
+    for (size_t j = 0; j < texts.size(); ++j) {
+      const int byKey = keys[i].compare(keys[j]);
+      const int direct = CompareLocaleText(texts[i], texts[j]);
+      if (byKey != 0)
+        ASSERT_EQ(byKey < 0 ? -1 : 1, direct) << i << " " << j;
+      else
+        ASSERT_EQ(direct, texts[i] == texts[j] ? 0 : (texts[i] < texts[j] ? -1 : 1)) << i << " " << j; // the bytes
+    }
+}
+
+} // namespace

@@ -7,6 +7,7 @@
 
 #include "core/AppSettings.h"
 #include "core/SettingsStore.h"
+#include "core/TestAppContext.h"
 #include "formats/Cp1250Utf8.h"
 #include "support/TestSupport.h"
 
@@ -205,6 +206,35 @@ TEST_F(ColumnLayoutsTest, FindMarksDefaultToTheTable) {
   settings.Find[4] = false;
   Save(settings, layouts);
   EXPECT_EQ(OpenStore().ReadString("Find", "ID4"), "0");
+}
+
+} // namespace
+
+namespace {
+
+// The program's context reaches the column model in its settings load and save.
+TEST(ColumnLayoutsContextTest, ContextLoadsAndSavesTheLayouts) {
+  TempDir dir;
+  TAppContextSetup setup = TestAppContextSetup(dir, {"/BEZBALENI"});
+  TColumnLayouts layouts;
+  setup.Layouts = &layouts;
+  StoreTestSetting(dir, "Others", "CopyIni", "1");
+  StoreTestSetting(dir, "OrderColumns", "ID0", "1"); // excluded by the switch
+  StoreTestSetting(dir, "OrderColumns", "ID1", "4");
+  AppContext context(setup);
+  layouts.Switches = [&context] {
+    return TContentModes{context.CommandLine.NoPackagesSwitch, context.CommandLine.NoStockSwitch};
+  };
+  context.Open();
+  EXPECT_EQ(layouts.PriceListColumns.Count(), 40);
+  EXPECT_EQ(IDs(layouts.OrderColumns), (std::vector<int>{4}));
+  EXPECT_TRUE(context.Settings.Find[3]);
+
+  layouts.OrderColumns.Columns.push_back(DefaultColumn(3));
+  context.SaveAppSettings();
+  const TSettingsStore store = TestSettingsStore(dir);
+  EXPECT_EQ(store.ReadString("OrderColumns", "ID1"), "3");
+  EXPECT_EQ(store.ReadString("PriceListColumns", "ID0"), "3");
 }
 
 } // namespace
