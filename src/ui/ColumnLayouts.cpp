@@ -15,7 +15,6 @@ void LoadColumnLayout(TColumnList& list, const TSettingsStore& store, std::strin
                       const TContentModes& modes) {
   list.Columns.clear();
   int namePosition = 0;
-  bool nameSeen = false;
   for (int n = 0; n < kMaxStoredColumns; ++n) {
     const int id = store.ReadInteger(section, Key("ID", n), -1);
     if (!IsValidContentID(id) || IsContentExcluded(id, modes))
@@ -28,11 +27,9 @@ void LoadColumnLayout(TColumnList& list, const TSettingsStore& store, std::strin
     const int width = store.ReadInteger(section, Key("Width", n), column.Width);
     if (width >= 1 && width <= kMaxColumnWidth)
       column.Width = width;
-    // The name sorts the rows until the user picks another column; the first one counts.
-    if (id == kNameID && !nameSeen) {
+    // The name sorts the rows until the user picks another column; the last one counts.
+    if (id == kNameID)
       namePosition = list.Count();
-      nameSeen = true;
-    }
     list.Columns.push_back(std::move(column));
   }
   list.SortColumn = store.ReadInteger(section, "SortBy", namePosition);

@@ -18,7 +18,7 @@ constexpr std::string_view kOrderColumnsSection = "OrderColumns";
 // (gaps allowed), and "SortBy". An entry whose ID is not 0 to 41 or names an excluded content
 // is skipped; a missing header, alignment or width takes the table's. An alignment other than
 // 0 to 2, or a width outside 1 to kMaxColumnWidth, is damage and takes the table's too.
-// SortColumn is "SortBy", by default the position of the first "Název" column (0 when there is
+// SortColumn is "SortBy", by default the position of the last "Název" column (0 when there is
 // none). A layout that yields no column becomes the default one. Never throws.
 void LoadColumnLayout(TColumnList& list, const TSettingsStore& store, std::string_view section,
                       const TContentModes& modes);

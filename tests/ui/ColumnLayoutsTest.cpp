@@ -137,7 +137,7 @@ TEST_F(ColumnLayoutsTest, BrokenEntriesAreSkippedOrRepaired) {
   EXPECT_EQ(layouts.PriceListColumns.Columns[0], DefaultColumn(4));
   EXPECT_EQ(layouts.PriceListColumns.Columns[1].Width, 153);
   EXPECT_EQ(layouts.PriceListColumns.Columns[2].Width, 153);
-  EXPECT_EQ(layouts.PriceListColumns.SortColumn, 1); // the first "Název"
+  EXPECT_EQ(layouts.PriceListColumns.SortColumn, 2); // the last "Název"
   // Nothing usable: the default layout; the stored sort position stays.
   EXPECT_EQ(IDs(layouts.OrderColumns), DefaultIDs({true, false}));
   EXPECT_EQ(layouts.OrderColumns.SortColumn, 7);
