@@ -5,6 +5,8 @@
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "orders/Order.h"
+#include "ui/ColumnLayouts.h"
 #include "formats/Cp1250Utf8.h"
 
 namespace {
@@ -72,6 +74,18 @@ void AppContext::SaveAppSettings() {
     throw EInOutError(problem);
 }
 
+TOrder& AppContext::Order() {
+  if (!FOrder)
+    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
+  return *FOrder;
+}
+
+TColumnLayouts& AppContext::Columns() {
+  if (!FColumns)
+    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
+  return *FColumns;
+}
+
 TSettingsStore& AppContext::Store() {
   if (!FStore)
     throw Exception(Cz("Nastavení programu ještě nebylo načteno"));
@@ -81,6 +95,13 @@ TSettingsStore& AppContext::Store() {
 void AppContext::CreateCatalogueMembers() {
   // The picture window, the price list, the order, the two column lists, the group-tree data
   // and the picture cache are made here, in this order, as their parts arrive.
+  FOrder = std::make_unique<TOrder>();
+  FColumns = std::make_unique<TColumnLayouts>();
+  // The layouts are read before the settings load has looked at the switches' stored
+  // counterparts, so they ask for this run's switches themselves.
+  FColumns->Switches = [this] { return TContentModes{CommandLine.NoPackagesSwitch, CommandLine.NoStockSwitch}; };
+  if (!FLayouts)
+    FLayouts = FColumns.get();
 }
 
 void AppContext::ResetModes() {
@@ -132,6 +153,10 @@ void AppContext::WriteEndLine() { FLog->Write(EndLogText(FProgramFile)); }
 void AppContext::FreeCatalogueMembers() {
   // The price list, the order, the tree nodes with the group-tree data, both column lists and
   // the picture cache are freed here, in this order, as their parts arrive.
+  FOrder.reset();
+  if (FLayouts == FColumns.get())
+    FLayouts = nullptr;
+  FColumns.reset();
 }
 
 void AppContext::RemoveErrorHandler() {

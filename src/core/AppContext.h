@@ -12,6 +12,8 @@
 #include "core/SettingsStore.h"
 
 class TLog;
+class TOrder;
+class TColumnLayouts;
 
 // The application context: the objects that live for the whole run, who owns them and in which
 // order they come and go. There is one per process; the rest of the program reaches it through
@@ -60,7 +62,8 @@ struct TAppContextSetup {
   // The log the context configures and writes to; nullptr: ProgramLog(), which WriteLog and
   // ReportMessage use. Not owned.
   TLog* Log = nullptr;
-  // The grid's column model; nullptr until it exists. Not owned.
+  // The column layouts the settings load and save; nullptr: the context's own column lists.
+  // Not owned.
   IColumnLayoutStore* Layouts = nullptr;
 };
 
@@ -109,6 +112,10 @@ public:
   TSettingsStore& Store();
   TLog& Log() const { return *FLog; }
   IColumnLayoutStore* Layouts() const { return FLayouts; }
+  // The one open order and the two grids' column lists; made by Open() (before that: throws
+  // Exception).
+  TOrder& Order();
+  TColumnLayouts& Columns();
 
 private:
   // Creation steps.
@@ -135,6 +142,8 @@ private:
   TLog* FLog;
   IColumnLayoutStore* FLayouts;
   std::unique_ptr<TSettingsStore> FStore;
+  std::unique_ptr<TOrder> FOrder;
+  std::unique_ptr<TColumnLayouts> FColumns;
   bool FHandlerInstalled = false;
   bool FStarted = false; // the start line was written
 };

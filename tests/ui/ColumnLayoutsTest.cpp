@@ -212,20 +212,18 @@ TEST_F(ColumnLayoutsTest, FindMarksDefaultToTheTable) {
 
 namespace {
 
-// The program's context reaches the column model in its settings load and save.
-TEST(ColumnLayoutsContextTest, ContextLoadsAndSavesTheLayouts) {
+// The program's context owns both column lists, hands them this run's switches and reaches
+// them in its settings load and save.
+TEST(ColumnLayoutsContextTest, ContextLoadsAndSavesItsOwnLayouts) {
   TempDir dir;
   TAppContextSetup setup = TestAppContextSetup(dir, {"/BEZBALENI"});
-  TColumnLayouts layouts;
-  setup.Layouts = &layouts;
   StoreTestSetting(dir, "Others", "CopyIni", "1");
   StoreTestSetting(dir, "OrderColumns", "ID0", "1"); // excluded by the switch
   StoreTestSetting(dir, "OrderColumns", "ID1", "4");
   AppContext context(setup);
-  layouts.Switches = [&context] {
-    return TContentModes{context.CommandLine.NoPackagesSwitch, context.CommandLine.NoStockSwitch};
-  };
   context.Open();
+  TColumnLayouts& layouts = context.Columns();
+  EXPECT_EQ(context.Layouts(), &layouts);
   EXPECT_EQ(layouts.PriceListColumns.Count(), 40);
   EXPECT_EQ(IDs(layouts.OrderColumns), (std::vector<int>{4}));
   EXPECT_TRUE(context.Settings.Find[3]);
