@@ -14,6 +14,7 @@ const std::vector<CliCommand>& Commands() {
     AddDbfCommands(list);
     AddLzhCommands(list);
     AddSettingsCommands(list);
+    AddCatalogueCommands(list);
     return list;
   }();
   return commands;

@@ -46,3 +46,4 @@ struct CliCommand {
 void AddDbfCommands(std::vector<CliCommand>& commands);
 void AddLzhCommands(std::vector<CliCommand>& commands);
 void AddSettingsCommands(std::vector<CliCommand>& commands);
+void AddCatalogueCommands(std::vector<CliCommand>& commands);
