@@ -24,9 +24,18 @@ int ProgressStep(long long count) {
   return 1024;
 }
 
+TPriceList::TPriceList() = default;
+TPriceList::~TPriceList() = default;
+
+void TPriceList::InvalidateSearchIndex() {
+  for (auto& flat : FFlat)
+    flat.reset();
+}
+
 TPriceListItem& TPriceList::Add(std::unique_ptr<TPriceListItem> card) {
   FItems.push_back(std::move(card));
   FVisibleValid = false;
+  InvalidateSearchIndex();
   return *FItems.back();
 }
 
@@ -34,6 +43,7 @@ void TPriceList::Clear() {
   FItems.clear();
   FVisible.clear();
   FVisibleValid = false;
+  InvalidateSearchIndex();
 }
 
 int TPriceList::IndexOfCode(std::string_view code) const {

@@ -116,7 +116,7 @@ std::string MakeSearchName(std::string_view nazev);
 
 class TPriceList {
 public:
-  TPriceList() = default;
+  TPriceList();
   TPriceList(const TPriceList&) = delete;
   TPriceList& operator=(const TPriceList&) = delete;
 
@@ -167,7 +167,12 @@ public:
   int VisibleIndexToIndex(int row) const;
   void ClearFilter();
   // Marks the cards matching text (upper-cased by the caller) as Visible. See TFilterOptions.
+  // The searched texts are read from copies made at the first search after a load, Add or
+  // sort (the list order of a keystroke's search then lies in a few contiguous buffers);
+  // whoever edits the texts of cards in place calls InvalidateSearchIndex.
   TFilterResult Filter(std::string_view text, const TFilterOptions& options, IProgress& progress = NoProgress());
+
+  void InvalidateSearchIndex();
 
   // Sorts by the content of the column at SortColumn: with the grid's comparison when one is
   // configured, else by DefaultColumnContent(SortColumn) as the grid compares (numbers by
@@ -177,7 +182,10 @@ public:
   void SortByContent(int contentId);
 
   // The column model's parts; unset ones fall back to the built-in ones.
-  void SetContentText(TContentTextFunc func) { FContentText = std::move(func); }
+  void SetContentText(TContentTextFunc func) {
+    FContentText = std::move(func);
+    InvalidateSearchIndex();
+  }
   void SetCardCompare(TCardCompareFunc func) { FCardCompare = std::move(func); }
   // Maps SortColumn to a content ID for the built-in comparison.
   void SetSortColumnContent(std::function<int(int position)> func) { FSortColumnContent = std::move(func); }
@@ -190,7 +198,18 @@ public:
   // The Searched marks of mode 0, by content ID (the settings' "Find").
   std::array<bool, kContentCount> SearchedContents = DefaultSearchedContents();
 
+  TPriceList(TPriceList&&) = delete;
+  ~TPriceList();
+
 private:
+  // The texts of one content of every card in list order, each followed by a 0 byte.
+  struct TFlatText {
+    std::string Bytes;
+    std::vector<std::uint32_t> Offsets; // Count() + 1 entries; card i starts at Offsets[i]
+  };
+  const TFlatText& Flat(int contentId);
+  std::vector<std::uint8_t> Hits(int contentId, std::string_view needle);
+
   void LoadCards(TAppSettings& settings, IPriceListHost& host, IProgress& progress);
   std::string ContentTextOf(const TPriceListItem& card, int contentId) const;
   void RebuildVisible();
@@ -203,4 +222,5 @@ private:
   TContentTextFunc FContentText;
   TCardCompareFunc FCardCompare;
   std::function<int(int)> FSortColumnContent;
+  std::array<std::unique_ptr<TFlatText>, 41> FFlat;
 };

@@ -1,5 +1,7 @@
 // The search of the main window and the group tabs: which cards are shown.
 
+#include <string.h>
+
 #include <algorithm>
 
 #include "catalogue/PriceList.h"
@@ -32,29 +34,6 @@ std::vector<std::string> SplitPieces(std::string_view text, char separator) {
     start = end + 1;
   }
   return pieces;
-}
-
-// needle occurs in the upper-cased haystack; needle is upper case already. Saves building
-// an upper-cased copy of every content of every card on each keystroke.
-bool ContainsUpper(std::string_view haystack, std::string_view needle) {
-  if (needle.empty())
-    return true;
-  if (needle.size() > haystack.size())
-    return false;
-  const TCodeTable& upper = CZConv::Upper1250;
-  const unsigned char first = static_cast<unsigned char>(needle[0]);
-  const size_t last = haystack.size() - needle.size();
-  for (size_t i = 0; i <= last; ++i) {
-    if (upper[static_cast<unsigned char>(haystack[i])] != first)
-      continue;
-    size_t j = 1;
-    while (j < needle.size() &&
-           upper[static_cast<unsigned char>(haystack[i + j])] == static_cast<unsigned char>(needle[j]))
-      ++j;
-    if (j == needle.size())
-      return true;
-  }
-  return false;
 }
 
 // The card's text field shown by a text content, or null for the contents that are not
@@ -121,13 +100,78 @@ std::string TPriceList::ContentTextOf(const TPriceListItem& card, int contentId)
   return FContentText ? FContentText(card, contentId) : DefaultContentText(card, contentId);
 }
 
+const TPriceList::TFlatText& TPriceList::Flat(int contentId) {
+  std::unique_ptr<TFlatText>& flat = FFlat[static_cast<size_t>(contentId)];
+  if (flat)
+    return *flat;
+  flat = std::make_unique<TFlatText>();
+  flat->Offsets.reserve(FItems.size() + 1);
+  std::string text;
+  for (const auto& card : FItems) {
+    flat->Offsets.push_back(static_cast<std::uint32_t>(flat->Bytes.size()));
+    // The code, the name key and the EAN are compared as they stand; any other content
+    // upper-cased with its diacritics kept.
+    if (contentId == 2)
+      flat->Bytes += card->Kod;
+    else if (contentId == 3)
+      flat->Bytes += card->SearchName;
+    else if (contentId == 12)
+      flat->Bytes += card->EAN;
+    else {
+      const std::string* field = FContentText ? nullptr : TextContent(*card, contentId);
+      text = field ? *field : ContentTextOf(*card, contentId);
+      TranslateInPlace(text, CZConv::Upper1250);
+      flat->Bytes += text;
+    }
+    flat->Bytes += '\0';
+  }
+  flat->Offsets.push_back(static_cast<std::uint32_t>(flat->Bytes.size()));
+  return *flat;
+}
+
+// One byte per card: the needle occurs in the card's text of the content. A card text never
+// holds a 0 byte (the table's texts end at the first one), so a hit never spans two cards.
+std::vector<std::uint8_t> TPriceList::Hits(int contentId, std::string_view needle) {
+  const TFlatText& flat = Flat(contentId);
+  std::vector<std::uint8_t> hits(FItems.size(), needle.empty() ? 1 : 0);
+  if (needle.empty() || needle.find('\0') != std::string_view::npos)
+    return hits;
+  const char* const base = flat.Bytes.data();
+  const size_t size = flat.Bytes.size();
+  size_t pos = 0;
+  while (pos < size) {
+    const void* found = ::memmem(base + pos, size - pos, needle.data(), needle.size());
+    if (!found)
+      break;
+    const auto at = static_cast<std::uint32_t>(static_cast<const char*>(found) - base);
+    const size_t card =
+        static_cast<size_t>(std::upper_bound(flat.Offsets.begin(), flat.Offsets.end(), at) - flat.Offsets.begin()) - 1;
+    hits[card] = 1;
+    pos = flat.Offsets[card + 1];
+  }
+  return hits;
+}
+
+namespace {
+
+// The card's text in the flat copy equals text.
+bool FlatEquals(const std::string& bytes, const std::vector<std::uint32_t>& offsets, size_t card,
+                std::string_view text) {
+  const size_t start = offsets[card], length = offsets[card + 1] - start - 1;
+  return length == text.size() && bytes.compare(start, length, text) == 0;
+}
+
+} // namespace
+
 TFilterResult TPriceList::Filter(std::string_view text, const TFilterOptions& options, IProgress& progress) {
   TFilterResult result;
   const std::vector<std::string> pieces =
       options.CodeListMode ? SplitPieces(text, '\t') : SplitPieces(RemoveDiacritics(text), ' ');
   const std::string_view trimmed = TrimBlanks(text);
+  const size_t count = FItems.size();
 
-  std::vector<int> contents;
+  bool hasCode = false, hasEan = false;
+  std::vector<int> before, after; // contents tried before and after the EAN
   for (int id = 0; id <= 40; ++id) {
     const bool searched = options.Mode == 0   ? SearchedContents[static_cast<size_t>(id)]
                           : options.Mode == 1 ? id == 3
@@ -135,71 +179,91 @@ TFilterResult TPriceList::Filter(std::string_view text, const TFilterOptions& op
                           : options.Mode == 3 ? id == 12
                                               : options.Mode == 4;
     // The order contents have no text without an order line.
-    if (searched && id > 1)
-      contents.push_back(id);
+    if (!searched || id <= 1)
+      continue;
+    if (id == 2)
+      hasCode = true;
+    else if (id == 12)
+      hasEan = true;
+    else
+      (id < 12 ? before : after).push_back(id);
+  }
+
+  // The word search works content by content over the flat copies; the card loop below then
+  // only combines the hits in the order the contents are tried for each card.
+  const bool wordSearch = !options.Evaluator && !options.CodeListMode;
+  std::vector<std::uint8_t> codeHits, eanHits;
+  std::vector<std::vector<std::uint8_t>> foundBefore, foundAfter;
+  const TFlatText* codes = nullptr;
+  const TFlatText* eans = nullptr;
+  if (wordSearch) {
+    if (hasCode) {
+      codeHits = Hits(2, text);
+      codes = &Flat(2);
+    }
+    if (hasEan) {
+      eanHits = Hits(12, text);
+      eans = &Flat(12);
+    }
+    for (const std::string& piece : pieces) {
+      for (auto* found : {&foundBefore, &foundAfter}) {
+        found->emplace_back(count, 0);
+        for (const int id : found == &foundBefore ? before : after) {
+          const std::vector<std::uint8_t> hits = Hits(id, piece);
+          std::vector<std::uint8_t>& all = found->back();
+          for (size_t i = 0; i < count; ++i)
+            all[i] |= hits[i];
+        }
+      }
+    }
+  } else if (options.CodeListMode) {
+    codes = &Flat(2);
   }
 
   int matchedCount = 0;
   int row = 0;
-  const long long count = Count();
-  const int step = ProgressStep(count);
-  progress.Start(count);
-  for (long long i = 0; i < count; ++i) {
-    if (i % step == 0)
-      progress.Position(i);
-    TPriceListItem& card = *FItems[static_cast<size_t>(i)];
+  const int step = ProgressStep(static_cast<long long>(count));
+  progress.Start(static_cast<long long>(count));
+  for (size_t i = 0; i < count; ++i) {
+    if (i % static_cast<size_t>(step) == 0)
+      progress.Position(static_cast<long long>(i));
+    TPriceListItem& card = *FItems[i];
     bool matches = false;
     if (options.RestrictToSubset && SubsetActive && !card.InSubset) {
       matches = false;
     } else if (options.Evaluator) {
       matches = options.Evaluator(card);
     } else if (options.CodeListMode) {
+      const size_t start = codes->Offsets[i], length = codes->Offsets[i + 1] - start - 1;
       matches = std::any_of(pieces.begin(), pieces.end(), [&](const std::string& piece) {
-        return card.Kod.size() >= piece.size() && card.Kod.compare(0, piece.size(), piece) == 0;
+        return length >= piece.size() && codes->Bytes.compare(start, piece.size(), piece) == 0;
       });
     } else {
-      bool decided = false;
-      matches = true;
-      for (const std::string& piece : pieces) {
-        bool found = false;
-        for (const int id : contents) {
-          if (id == 2) {
-            if (trimmed == card.Kod) {
+      if (hasCode && !pieces.empty() && FlatEquals(codes->Bytes, codes->Offsets, i, trimmed)) {
+        result.ExactHit = true;
+        row = matchedCount + 1;
+      }
+      if (hasCode && !pieces.empty() && codeHits[i]) {
+        matches = true;
+      } else {
+        matches = true;
+        for (size_t k = 0; k < pieces.size(); ++k) {
+          if (foundBefore[k][i])
+            continue;
+          if (hasEan) {
+            if (row == 0 && FlatEquals(eans->Bytes, eans->Offsets, i, trimmed)) {
               result.ExactHit = true;
               row = matchedCount + 1;
             }
-            if (card.Kod.find(text) != std::string::npos) {
-              decided = true;
-              break;
-            }
-          } else if (id == 3) {
-            found = card.SearchName.find(piece) != std::string::npos;
-          } else if (id == 12) {
-            if (row == 0 && trimmed == card.EAN) {
-              result.ExactHit = true;
-              row = matchedCount + 1;
-            }
-            if (card.EAN.find(text) != std::string::npos) {
-              decided = true;
-              break;
-            }
-          } else if (const std::string* field = FContentText ? nullptr : TextContent(card, id)) {
-            found = ContainsUpper(*field, piece);
-          } else {
-            found = ContainsUpper(ContentTextOf(card, id), piece);
+            if (eanHits[i])
+              break; // the EAN holds the whole text: the card matches at once
           }
-          if (found)
+          if (!foundAfter[k][i]) {
+            matches = false;
             break;
-        }
-        if (decided)
-          break;
-        if (!found) {
-          matches = false;
-          break;
+          }
         }
       }
-      if (decided)
-        matches = true;
     }
     card.Visible = matches;
     if (options.StoreSubset)

@@ -249,6 +249,7 @@ void TPriceList::Sort() {
     std::sort(FItems.begin(), FItems.end(),
               [&](const auto& a, const auto& b) { return FCardCompare(*a, *b, column) < 0; });
     RebuildVisible();
+    InvalidateSearchIndex();
     return;
   }
   SortByContent(FSortColumnContent ? FSortColumnContent(SortColumn) : DefaultColumnContent(SortColumn));
@@ -287,4 +288,5 @@ void TPriceList::SortByContent(int contentId) {
     sorted.push_back(std::move(FItems[i]));
   FItems = std::move(sorted);
   RebuildVisible();
+  InvalidateSearchIndex();
 }
