@@ -28,7 +28,8 @@ public:
   virtual ~IProgress() = default;
   // Position 0 and the upper bound.
   virtual void Start(long long /*max*/) {}
-  // Moves to the position and repaints; called every ProgressStep(count) items.
+  // Moves to the position and repaints: called with the 0-based number of every record (or
+  // card) that is a multiple of ProgressStep(count), before it is handled.
   virtual void Position(long long /*position*/) {}
   // Lets pending window messages run once.
   virtual void ProcessMessages() {}

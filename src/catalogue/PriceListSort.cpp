@@ -2,6 +2,7 @@
 // texts the comparison and the search read.
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 #include "catalogue/PriceList.h"
@@ -140,10 +141,11 @@ bool IsLowerLetter(unsigned char c) { return AnsiUpperChar(static_cast<char>(c))
 
 } // namespace
 
-std::string TextSortKey(std::string_view text) {
+namespace {
+
+// The first level of the text order: one weight per letter ("ch" is one letter).
+void AppendPrimaryKey(std::string& key, std::string_view text) {
   const TCollation& col = Collation();
-  std::string key;
-  key.reserve(text.size() * 4 + 3);
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if ((c == 'C' || c == 'c') && i + 1 < text.size() && (text[i + 1] == 'H' || text[i + 1] == 'h')) {
@@ -153,6 +155,15 @@ std::string TextSortKey(std::string_view text) {
     }
     key += static_cast<char>(col.Primary[c]);
   }
+}
+
+} // namespace
+
+std::string TextSortKey(std::string_view text) {
+  const TCollation& col = Collation();
+  std::string key;
+  key.reserve(text.size() * 4 + 3);
+  AppendPrimaryKey(key, text);
   // Level separators sort below every weight, so a shorter text comes first.
   key += '\x01';
   for (const char c : text)
@@ -255,37 +266,81 @@ void TPriceList::Sort() {
   SortByContent(FSortColumnContent ? FSortColumnContent(SortColumn) : DefaultColumnContent(SortColumn));
 }
 
-// The keys are built once per card rather than in every comparison: a comparison of texts
-// by the Czech order costs a key each side, and a sort of n cards makes about n log n of them.
+namespace {
+
+// One card in the sort: the first level of its text key lies in a shared buffer, its first
+// eight bytes also here, so most comparisons never leave the entry. Only cards whose first
+// levels are equal compare their whole keys.
+struct TSortEntry {
+  std::uint64_t Prefix;
+  double Value;
+  std::uint32_t Start, Length;
+  std::uint32_t Index;
+};
+
+bool SeamMakesCh(std::string_view head, std::string_view tail) {
+  return !head.empty() && !tail.empty() && (head.back() == 'C' || head.back() == 'c') &&
+         (tail.front() == 'H' || tail.front() == 'h');
+}
+
+// Not-a-number sorts first, so the order stays a strict weak one.
+double SortValue(double value) { return std::isnan(value) ? -HUGE_VAL : value; }
+
+std::uint64_t PrefixOf(std::string_view key) {
+  std::uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i)
+    prefix = prefix << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  return prefix;
+}
+
+} // namespace
+
+// The keys are built once per card rather than in every comparison: a sort of n cards makes
+// about n log n comparisons.
 void TPriceList::SortByContent(int contentId) {
   const size_t n = FItems.size();
-  std::vector<size_t> order(n);
-  std::iota(order.begin(), order.end(), size_t{0});
-  if (ValueKind(contentId) != 0) {
-    struct TKey {
-      double Value;
-      std::string Name;
-    };
-    std::vector<TKey> keys(n);
-    for (size_t i = 0; i < n; ++i)
-      keys[i] = {ContentValue(*FItems[i], contentId), TextSortKey(FItems[i]->Nazev)};
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      if (keys[a].Value != keys[b].Value)
-        return keys[a].Value < keys[b].Value;
-      return keys[a].Name < keys[b].Name;
-    });
-  } else {
-    std::vector<std::string> keys(n);
-    for (size_t i = 0; i < n; ++i) {
-      const TPriceListItem& card = *FItems[i];
-      keys[i] = TextSortKey((contentId == 3 ? card.SearchName : ContentTextOf(card, contentId)) + card.Nazev);
+  const bool byValue = ValueKind(contentId) != 0;
+  // The text compared: the content's text (the name key for the name) followed by Nazev;
+  // by value only Nazev, for equal values.
+  const auto compared = [&](const TPriceListItem& card) {
+    if (byValue)
+      return card.Nazev;
+    return (contentId == 3 ? card.SearchName : ContentTextOf(card, contentId)) + card.Nazev;
+  };
+  std::string keys;
+  std::vector<TSortEntry> entries(n);
+  for (size_t i = 0; i < n; ++i) {
+    const TPriceListItem& card = *FItems[i];
+    const size_t start = keys.size();
+    // The first level of a joined text is the join of the first levels, unless "c" + "h"
+    // meet at the seam.
+    if (byValue) {
+      AppendPrimaryKey(keys, card.Nazev);
+    } else if (contentId == 3 && !SeamMakesCh(card.SearchName, card.Nazev)) {
+      AppendPrimaryKey(keys, card.SearchName);
+      AppendPrimaryKey(keys, card.Nazev);
+    } else {
+      AppendPrimaryKey(keys, compared(card));
     }
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    const std::string_view key(keys.data() + start, keys.size() - start);
+    entries[i] = {PrefixOf(key), byValue ? SortValue(ContentValue(card, contentId)) : 0.0,
+                  static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(key.size()),
+                  static_cast<std::uint32_t>(i)};
   }
+  std::sort(entries.begin(), entries.end(), [&](const TSortEntry& a, const TSortEntry& b) {
+    if (a.Value != b.Value)
+      return a.Value < b.Value;
+    if (a.Prefix != b.Prefix)
+      return a.Prefix < b.Prefix;
+    const std::string_view ka(keys.data() + a.Start, a.Length), kb(keys.data() + b.Start, b.Length);
+    if (ka != kb)
+      return ka < kb;
+    return CompareText(compared(*FItems[a.Index]), compared(*FItems[b.Index])) < 0;
+  });
   std::vector<std::unique_ptr<TPriceListItem>> sorted;
   sorted.reserve(n);
-  for (const size_t i : order)
-    sorted.push_back(std::move(FItems[i]));
+  for (const TSortEntry& e : entries)
+    sorted.push_back(std::move(FItems[e.Index]));
   FItems = std::move(sorted);
   RebuildVisible();
   InvalidateSearchIndex();
