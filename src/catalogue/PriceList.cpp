@@ -62,7 +62,7 @@ std::string TPriceList::CodeByEAN(std::string_view ean) const {
 
 bool TPriceList::HasCodePrefix(std::string_view prefix) const {
   for (const auto& card : FItems)
-    if (std::string_view(card->Kod).substr(0, prefix.size()) == prefix && card->Kod.size() >= prefix.size())
+    if (std::string_view(card->Kod).substr(0, prefix.size()) == prefix)
       return true;
   return false;
 }

@@ -385,3 +385,32 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return param.param.Label; });
 
 } // namespace
+
+namespace {
+
+TEST_F(PriceListLoadTest, AReloadKeepsTheFilterFlagsAndShowsEveryNewCard) {
+  Write(KartyCodeAndName(), {{{"Kod", "A"}, {"Nazev", "b"}}, {{"Kod", "B"}, {"Nazev", "a"}}});
+  ASSERT_TRUE(Load());
+  TFilterOptions options;
+  options.Mode = 2;
+  options.StoreSubset = true;
+  ASSERT_TRUE(List.Filter("A", options).Matched);
+  List.SortColumn = 10; // the code in the default layout
+  ASSERT_TRUE(Load());
+  EXPECT_TRUE(List.Filtered);
+  EXPECT_TRUE(List.SubsetActive);
+  EXPECT_EQ(List.VisibleCount(), 2);
+  EXPECT_EQ(List.Items(0).Kod, "A");
+  EXPECT_TRUE(List.Items(1).InSubset);
+}
+
+TEST_F(PriceListLoadTest, FilterMovesTheProgressInTheRhythmOfTheLoad) {
+  Write(KartyCodeAndName(), std::vector<TKartyRow>(300, TKartyRow{{"Kod", "A"}, {"Nazev", "a"}}));
+  ASSERT_TRUE(Load());
+  TRecordingProgress progress;
+  List.Filter("A", {}, progress);
+  EXPECT_EQ(progress.Positions, (std::vector<long long>{0, 128, 256}));
+  EXPECT_EQ(progress.Events, (std::vector<std::string>{"start 300", "finish"}));
+}
+
+} // namespace
