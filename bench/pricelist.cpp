@@ -185,6 +185,39 @@ BENCHMARK(BM_FilterMode0TwoWords)->Unit(benchmark::kMillisecond);
 void BM_FilterMode1(benchmark::State& state) { Search(state, "ložisko", 1); }
 BENCHMARK(BM_FilterMode1)->Unit(benchmark::kMillisecond);
 
+// The first keystroke after a load also copies the searched texts.
+void BM_FilterMode0FirstAfterLoad(benchmark::State& state) {
+  TAppSettings settings = BenchSettings();
+  IPriceListHost host;
+  TPriceList list;
+  TFilterOptions options;
+  const std::string upper = AnsiUpperCase(Cz("zelený čaj"));
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.LoadPriceListOrThrow(settings, host);
+    state.ResumeTiming();
+    list.Filter(upper, options);
+  }
+}
+BENCHMARK(BM_FilterMode0FirstAfterLoad)->Unit(benchmark::kMillisecond);
+
+// After a sort the copies are rearranged with the cards.
+void BM_FilterMode0FirstAfterSort(benchmark::State& state) {
+  TPriceList& list = LoadedList();
+  TFilterOptions options;
+  const std::string upper = AnsiUpperCase(Cz("zelený čaj"));
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.SortByContent(2);
+    list.Filter(upper, options);
+    list.SortByContent(3);
+    state.ResumeTiming();
+    list.Filter(upper, options);
+  }
+  list.ClearFilter();
+}
+BENCHMARK(BM_FilterMode0FirstAfterSort)->Unit(benchmark::kMillisecond);
+
 // Each sort starts from the order of another column, as after a click on another header.
 void SortBy(benchmark::State& state, int contentId) {
   TPriceList& list = LoadedList();

@@ -209,6 +209,7 @@ private:
     std::vector<std::uint32_t> Offsets; // Count() + 1 entries; card i starts at Offsets[i]
   };
   const TFlatText& Flat(int contentId);
+  void EnsureFlat(const std::vector<int>& contentIds);
   std::vector<std::uint8_t> Hits(int contentId, std::string_view needle);
 
   void LoadCards(TAppSettings& settings, IPriceListHost& host, IProgress& progress);

@@ -101,32 +101,52 @@ std::string TPriceList::ContentTextOf(const TPriceListItem& card, int contentId)
 }
 
 const TPriceList::TFlatText& TPriceList::Flat(int contentId) {
-  std::unique_ptr<TFlatText>& flat = FFlat[static_cast<size_t>(contentId)];
-  if (flat)
-    return *flat;
-  flat = std::make_unique<TFlatText>();
-  flat->Offsets.reserve(FItems.size() + 1);
-  std::string text;
-  for (const auto& card : FItems) {
-    flat->Offsets.push_back(static_cast<std::uint32_t>(flat->Bytes.size()));
-    // The code, the name key and the EAN are compared as they stand; any other content
-    // upper-cased with its diacritics kept.
-    if (contentId == 2)
-      flat->Bytes += card->Kod;
-    else if (contentId == 3)
-      flat->Bytes += card->SearchName;
-    else if (contentId == 12)
-      flat->Bytes += card->EAN;
-    else {
-      const std::string* field = FContentText ? nullptr : TextContent(*card, contentId);
-      text = field ? *field : ContentTextOf(*card, contentId);
-      TranslateInPlace(text, CZConv::Upper1250);
-      flat->Bytes += text;
-    }
-    flat->Bytes += '\0';
+  EnsureFlat({contentId});
+  return *FFlat[static_cast<size_t>(contentId)];
+}
+
+// The copies are made in one pass over the cards, so each card is fetched from memory once
+// however many contents are searched.
+void TPriceList::EnsureFlat(const std::vector<int>& contentIds) {
+  std::vector<int> missing;
+  for (const int id : contentIds)
+    if (!FFlat[static_cast<size_t>(id)] && std::find(missing.begin(), missing.end(), id) == missing.end())
+      missing.push_back(id);
+  if (missing.empty())
+    return;
+  std::vector<TFlatText*> flats;
+  for (const int id : missing) {
+    FFlat[static_cast<size_t>(id)] = std::make_unique<TFlatText>();
+    flats.push_back(FFlat[static_cast<size_t>(id)].get());
+    flats.back()->Offsets.reserve(FItems.size() + 1);
   }
-  flat->Offsets.push_back(static_cast<std::uint32_t>(flat->Bytes.size()));
-  return *flat;
+  const TCodeTable& upper = CZConv::Upper1250;
+  for (const auto& card : FItems) {
+    for (size_t k = 0; k < missing.size(); ++k) {
+      const int id = missing[k];
+      TFlatText& flat = *flats[k];
+      flat.Offsets.push_back(static_cast<std::uint32_t>(flat.Bytes.size()));
+      // The code, the name key and the EAN are compared as they stand; any other content
+      // upper-cased with its diacritics kept.
+      if (id == 2) {
+        flat.Bytes += card->Kod;
+      } else if (id == 3) {
+        flat.Bytes += card->SearchName;
+      } else if (id == 12) {
+        flat.Bytes += card->EAN;
+      } else {
+        const std::string* field = FContentText ? nullptr : TextContent(*card, id);
+        const std::string computed = field ? std::string() : ContentTextOf(*card, id);
+        const size_t at = flat.Bytes.size();
+        flat.Bytes += field ? *field : computed;
+        for (size_t i = at; i < flat.Bytes.size(); ++i)
+          flat.Bytes[i] = static_cast<char>(upper[static_cast<unsigned char>(flat.Bytes[i])]);
+      }
+      flat.Bytes += '\0';
+    }
+  }
+  for (TFlatText* flat : flats)
+    flat->Offsets.push_back(static_cast<std::uint32_t>(flat->Bytes.size()));
 }
 
 // One byte per card: the needle occurs in the card's text of the content. A card text never
@@ -197,6 +217,13 @@ TFilterResult TPriceList::Filter(std::string_view text, const TFilterOptions& op
   const TFlatText* codes = nullptr;
   const TFlatText* eans = nullptr;
   if (wordSearch) {
+    std::vector<int> needed = before;
+    needed.insert(needed.end(), after.begin(), after.end());
+    if (hasCode)
+      needed.push_back(2);
+    if (hasEan)
+      needed.push_back(12);
+    EnsureFlat(needed);
     if (hasCode) {
       codeHits = Hits(2, text);
       codes = &Flat(2);

@@ -343,5 +343,19 @@ void TPriceList::SortByContent(int contentId) {
     sorted.push_back(std::move(FItems[e.Index]));
   FItems = std::move(sorted);
   RebuildVisible();
-  InvalidateSearchIndex();
+  // The copies of the searched texts follow the cards: rearranging them reads a few
+  // contiguous buffers, making them again would fetch every card.
+  for (auto& flat : FFlat) {
+    if (!flat)
+      continue;
+    auto moved = std::make_unique<TFlatText>();
+    moved->Bytes.reserve(flat->Bytes.size());
+    moved->Offsets.reserve(flat->Offsets.size());
+    for (const TSortEntry& e : entries) {
+      moved->Offsets.push_back(static_cast<std::uint32_t>(moved->Bytes.size()));
+      moved->Bytes.append(flat->Bytes, flat->Offsets[e.Index], flat->Offsets[e.Index + 1] - flat->Offsets[e.Index]);
+    }
+    moved->Offsets.push_back(static_cast<std::uint32_t>(moved->Bytes.size()));
+    flat = std::move(moved);
+  }
 }
