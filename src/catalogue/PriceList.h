@@ -106,8 +106,8 @@ std::string DefaultContentText(const TPriceListItem& card, int contentId);
 
 // The locale comparison of two texts (-1, 0, 1): Czech alphabetical order, ignoring case and
 // the length marks at first (č, ř, š, ž and "ch" are letters of their own), then the marks,
-// then lower before upper case. ConfigureTextCompare replaces it (e.g. by the platform's
-// collation).
+// then lower before upper case. The built-in sort uses it; the grid's comparison
+// (SetCardCompare) may bring the platform's collation instead.
 int CompareText(std::string_view a, std::string_view b);
 // A byte string whose plain byte order is the order of CompareText.
 std::string TextSortKey(std::string_view text);
@@ -168,9 +168,11 @@ public:
   int VisibleIndexToIndex(int row) const;
   void ClearFilter();
   // Marks the cards matching text (upper-cased by the caller) as Visible. See TFilterOptions.
-  // The searched texts are read from copies made at the first search after a load, Add or
-  // sort (the list order of a keystroke's search then lies in a few contiguous buffers);
-  // whoever edits the texts of cards in place calls InvalidateSearchIndex.
+  // The searched texts are read from copies made at the first search after a load or Add and
+  // rearranged by the built-in sort (a keystroke's search then reads a few contiguous
+  // buffers); whoever edits the texts of cards in place calls InvalidateSearchIndex.
+  // VisibleCount and VisibleIndexToIndex read the rows this leaves, so Visible is changed only
+  // through Filter and ClearFilter.
   TFilterResult Filter(std::string_view text, const TFilterOptions& options, IProgress& progress = NoProgress());
 
   void InvalidateSearchIndex();
