@@ -15,6 +15,7 @@ const std::vector<CliCommand>& Commands() {
     AddImportCommands(list);
     AddLzhCommands(list);
     AddSettingsCommands(list);
+    AddCatalogueCommands(list);
     return list;
   }();
   return commands;

@@ -47,3 +47,4 @@ void AddDbfCommands(std::vector<CliCommand>& commands);
 void AddImportCommands(std::vector<CliCommand>&);
 void AddLzhCommands(std::vector<CliCommand>& commands);
 void AddSettingsCommands(std::vector<CliCommand>& commands);
+void AddCatalogueCommands(std::vector<CliCommand>& commands);
