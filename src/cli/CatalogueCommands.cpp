@@ -5,6 +5,7 @@
 
 #include "catalogue/PriceList.h"
 #include "cli/CliSupport.h"
+#include "cli/CommandSettings.h"
 #include "core/AppSettings.h"
 #include "core/SettingsStore.h"
 #include "formats/CodePages.h"
@@ -12,11 +13,8 @@
 
 namespace {
 
-const char kDefaultProgram[] = "objednavky";
-
 int Search(const CliArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.Positional.size() != 1)
-    throw UsageError("expected 1 argument, got " + std::to_string(args.Positional.size()));
+  RequirePositional(args, 1);
   int mode = -1;
   if (args.Has("mode")) {
     const std::string text = args.Option("mode");
@@ -25,16 +23,8 @@ int Search(const CliArgs& args, std::ostream& out, std::ostream& err) {
     mode = text[0] - '0';
   }
 
-  const std::string program = Utf8ToCp1250(args.Option("program", kDefaultProgram));
-  TSettingsStore store = OpenSettingsKey(program);
-  if (!store.LoadProblem().empty())
-    err << Cp1250ToUtf8(store.LoadProblem()) << "\n";
-  const TSettingsEnvironment env = TSettingsEnvironment::FromSystem(program);
-  TAppSettings settings(env.Designed);
-  TLoadSettingsOptions options;
-  options.ApplyWindowPlacement = false;
-  options.LoadLayouts = false;
-  LoadSettings(settings, store, env, options);
+  TCommandSettings loaded = LoadCommandSettings(args, err, HeadlessLoadOptions());
+  TAppSettings& settings = loaded.Settings;
   if (args.Has("karty"))
     settings.PriceList = Utf8ToCp1250(args.Option("karty"));
   if (mode < 0)

@@ -57,3 +57,9 @@ std::string EscapeField(const std::string& utf8) {
   }
   return out;
 }
+
+void RequirePositional(const CliArgs& args, std::size_t least, std::size_t most) {
+  const std::size_t got = args.Positional.size();
+  if (got < least || got > most)
+    throw UsageError("wrong number of arguments: " + std::to_string(got));
+}

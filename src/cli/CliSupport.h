@@ -29,6 +29,10 @@ struct CliArgs {
 CliArgs ParseCliArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                      const std::set<std::string>& flagOptions = {});
 
+// Throws UsageError unless the command got from least to most positional arguments.
+void RequirePositional(const CliArgs& args, std::size_t least, std::size_t most);
+inline void RequirePositional(const CliArgs& args, std::size_t count) { RequirePositional(args, count, count); }
+
 // A field of tabular output: backslash, TAB, CR and LF written as \\, \t, \r and \n.
 std::string EscapeField(const std::string& utf8);
 

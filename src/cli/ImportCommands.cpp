@@ -6,6 +6,7 @@
 
 #include "catalogue/PackageImport.h"
 #include "cli/CliSupport.h"
+#include "cli/CommandSettings.h"
 #include "core/AppSettings.h"
 #include "core/Errors.h"
 #include "core/Log.h"
@@ -15,8 +16,6 @@
 #include "formats/Cp1250Utf8.h"
 
 namespace {
-
-const char kDefaultProgram[] = "objednavky";
 
 bool IsYes(std::string answer) {
   const size_t first = answer.find_first_not_of(" \t\r");
@@ -33,9 +32,17 @@ public:
 
   TMsgResult Show(const std::string& text, const std::string& /*caption*/, TMsgFlags flags) override {
     const bool question = flags.Buttons != TMsgButtons::OK;
-    std::string shown = Cp1250ToUtf8(text);
-    for (size_t at; (at = shown.find("\r\n")) != std::string::npos;)
-      shown.replace(at, 2, " ");
+    // A question's line breaks become spaces, so it reads as one terminal line.
+    const std::string utf8 = Cp1250ToUtf8(text);
+    std::string shown;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      if (utf8.compare(i, 2, "\r\n") == 0) {
+        shown += ' ';
+        ++i;
+      } else {
+        shown += utf8[i];
+      }
+    }
     FOut << shown;
     if (!question) {
       FOut << "\n";
@@ -60,15 +67,11 @@ private:
 };
 
 int Import(const CliArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.Positional.size() != 1)
-    throw UsageError("expected 1 argument, got " + std::to_string(args.Positional.size()));
-  const std::string program = Utf8ToCp1250(args.Option("program", kDefaultProgram));
-  TSettingsStore store = OpenSettingsKey(program);
-  if (!store.LoadProblem().empty())
-    err << Cp1250ToUtf8(store.LoadProblem()) << "\n";
-  const TSettingsEnvironment env = TSettingsEnvironment::FromSystem(program);
-  TAppSettings settings(env.Designed);
-  LoadSettings(settings, store, env, TLoadSettingsOptions{});
+  RequirePositional(args, 1);
+  TCommandSettings loaded = LoadCommandSettings(args, err);
+  TAppSettings& settings = loaded.Settings;
+  TSettingsStore& store = loaded.Store;
+  const TSettingsEnvironment& env = loaded.Environment;
   // The lines go to the program's log as the desktop program writes them, and to the terminal.
   ProgramLog().SetFileName(settings.LOGfile);
   ProgramLog().SetEnabled(settings.LOGEnabled);

@@ -55,11 +55,6 @@ bool IsSafeStoredName(const std::string& name) {
   return name.find_first_of(std::string("/\\:\0", 4)) == std::string::npos;
 }
 
-void NeedArguments(const CliArgs& args, std::size_t least, std::size_t most) {
-  if (args.Positional.size() < least || args.Positional.size() > most)
-    throw UsageError("wrong number of arguments");
-}
-
 // A name beside `target` that no file has yet, created empty (code page 1250 like target).
 std::string CreateTemporaryBeside(const std::string& target) {
   std::random_device random;
@@ -77,7 +72,7 @@ std::string CreateTemporaryBeside(const std::string& target) {
 }
 
 int List(const CliArgs& args, std::ostream& out, std::ostream&) {
-  NeedArguments(args, 1, 1);
+  RequirePositional(args, 1, 1);
   ForEachEntry(Utf8ToCp1250(args.Positional[0]), [&](const TEntry& e) {
     out << e.Offset << '\t' << EscapeField(Cp1250ToUtf8(e.Name)) << '\t' << e.Header.UnpackedSize << '\t'
         << e.Header.CompressedSize << '\t' << DosStamp(e.Header) << '\n';
@@ -86,7 +81,7 @@ int List(const CliArgs& args, std::ostream& out, std::ostream&) {
 }
 
 int Pack(const CliArgs& args, std::ostream&, std::ostream&) {
-  NeedArguments(args, 2, SIZE_MAX);
+  RequirePositional(args, 2, SIZE_MAX);
   const std::string output = Utf8ToCp1250(args.Positional[0]);
   // All entries go to a new file that replaces OUTPUT only when every one is in.
   const std::string temporary = CreateTemporaryBeside(output);
@@ -110,7 +105,7 @@ int Pack(const CliArgs& args, std::ostream&, std::ostream&) {
 }
 
 int Unpack(const CliArgs& args, std::ostream& out, std::ostream&) {
-  NeedArguments(args, 2, 2);
+  RequirePositional(args, 2, 2);
   const std::string package = Utf8ToCp1250(args.Positional[0]);
   const std::string folder = Utf8ToCp1250(args.Positional[1]);
   // Every entry is checked before the first file is written.
@@ -128,13 +123,13 @@ int Unpack(const CliArgs& args, std::ostream& out, std::ostream&) {
 }
 
 int EncodeStream(const CliArgs& args, std::ostream&, std::ostream&) {
-  NeedArguments(args, 2, 2);
+  RequirePositional(args, 2, 2);
   TFileLZH(Utf8ToCp1250(args.Positional[0]), false, false, 0, Utf8ToCp1250(args.Positional[1])).Compress();
   return 0;
 }
 
 int DecodeStream(const CliArgs& args, std::ostream&, std::ostream&) {
-  NeedArguments(args, 2, 2);
+  RequirePositional(args, 2, 2);
   TFileLZH(Utf8ToCp1250(args.Positional[0]), false, false, 0, Utf8ToCp1250(args.Positional[1])).Decompress();
   return 0;
 }

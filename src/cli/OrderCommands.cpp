@@ -2,6 +2,8 @@
 
 #include "cli/OrderCommands.h"
 
+#include "cli/CommandSettings.h"
+
 #include <stdexcept>
 
 #include "core/AppSettings.h"
@@ -10,8 +12,6 @@
 #include "formats/Cp1250Utf8.h"
 
 namespace {
-
-const char kDefaultProgram[] = "objednavky";
 
 // CR and LF as \r and \n, so that a message keeps to one output line.
 std::string OneLine(const std::string& utf8) {
@@ -76,16 +76,8 @@ void AddOrderCommands(std::vector<CliCommand>& commands, TCommandCardSource sour
   auto enter = [source = std::move(source), &in](const CliArgs& args, std::ostream& out, std::ostream& err) {
     if (!args.Positional.empty())
       throw UsageError("order enter takes no arguments");
-    const std::string program = Utf8ToCp1250(args.Option("program", kDefaultProgram));
-    TSettingsStore store = OpenSettingsKey(program);
-    if (!store.LoadProblem().empty())
-      err << Cp1250ToUtf8(store.LoadProblem()) << "\n";
-    const TSettingsEnvironment env = TSettingsEnvironment::FromSystem(program);
-    TAppSettings settings(env.Designed);
-    TLoadSettingsOptions options;
-    options.ApplyWindowPlacement = false;
-    options.LoadLayouts = false;
-    LoadSettings(settings, store, env, options);
+    const TCommandSettings loaded = LoadCommandSettings(args, err, HeadlessLoadOptions());
+    const TAppSettings& settings = loaded.Settings;
     const TCommandCards cards = source(Utf8ToCp1250(args.Option("karty")), settings);
     TOrder order;
     RunOrderEnter(order, cards.Lookup, QuantityRulesFrom(settings), in, out);

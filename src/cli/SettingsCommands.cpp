@@ -3,6 +3,7 @@
 // settings scramble | unscramble: the stored form of the SMTP password.
 
 #include "cli/CliSupport.h"
+#include "cli/CommandSettings.h"
 #include "core/AppSettings.h"
 #include "core/AppSettingsFields.h"
 #include "core/SettingsStore.h"
@@ -10,25 +11,9 @@
 
 namespace {
 
-const char kDefaultProgram[] = "objednavky";
-
-// Loads the store the --program option names. A bad file is reported but never stops the
-// command, as it never stops the desktop program.
-TSettingsStore OpenStore(const CliArgs& args, std::ostream& err) {
-  TSettingsStore store = OpenSettingsKey(Utf8ToCp1250(args.Option("program", kDefaultProgram)));
-  if (!store.LoadProblem().empty())
-    err << Cp1250ToUtf8(store.LoadProblem()) << "\n";
-  return store;
-}
-
-void RequirePositional(const CliArgs& args, size_t count) {
-  if (args.Positional.size() != count)
-    throw UsageError("expected " + std::to_string(count) + " arguments, got " + std::to_string(args.Positional.size()));
-}
-
 int Get(const CliArgs& args, std::ostream& out, std::ostream& err) {
   RequirePositional(args, 2);
-  const TSettingsStore store = OpenStore(args, err);
+  const TSettingsStore store = OpenCommandStore(args, err);
   std::string text;
   if (!store.TryReadString(Utf8ToCp1250(args.Positional[0]), Utf8ToCp1250(args.Positional[1]), text))
     return 1;
@@ -38,7 +23,7 @@ int Get(const CliArgs& args, std::ostream& out, std::ostream& err) {
 
 int Set(const CliArgs& args, std::ostream& /*out*/, std::ostream& err) {
   RequirePositional(args, 3);
-  TSettingsStore store = OpenStore(args, err);
+  TSettingsStore store = OpenCommandStore(args, err);
   store.WriteString(Utf8ToCp1250(args.Positional[0]), Utf8ToCp1250(args.Positional[1]),
                     Utf8ToCp1250(args.Positional[2]));
   store.Save();
@@ -62,7 +47,7 @@ std::string ShownSection(const std::string& path) {
 
 int Dump(const CliArgs& args, std::ostream& out, std::ostream& err) {
   RequirePositional(args, 0);
-  const TSettingsStore store = OpenStore(args, err);
+  const TSettingsStore store = OpenCommandStore(args, err);
   for (const std::string& section : store.GetSectionPaths()) {
     const std::string shownSection = ShownSection(section);
     for (const std::string& name : store.GetValueNames(section))
@@ -76,13 +61,9 @@ int Dump(const CliArgs& args, std::ostream& out, std::ostream& err) {
 // and lists every field of the record.
 int Effective(const CliArgs& args, std::ostream& out, std::ostream& err) {
   RequirePositional(args, 0);
-  TSettingsStore store = OpenStore(args, err);
-  const TSettingsEnvironment env =
-      TSettingsEnvironment::FromSystem(Utf8ToCp1250(args.Option("program", kDefaultProgram)));
-  TAppSettings settings(env.Designed);
-  LoadSettings(settings, store, env, TLoadSettingsOptions{});
+  const TCommandSettings loaded = LoadCommandSettings(args, err);
   for (const TSettingsField& field : AppSettingsFields())
-    out << field.Name << '\t' << EscapeField(Cp1250ToUtf8(FieldValueText(field.Get(settings)))) << '\n';
+    out << field.Name << '\t' << EscapeField(Cp1250ToUtf8(FieldValueText(field.Get(loaded.Settings)))) << '\n';
   return 0;
 }
 
