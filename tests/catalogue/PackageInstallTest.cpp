@@ -22,18 +22,6 @@ std::time_t MTime(const std::string& path) {
   return info.st_mtime;
 }
 
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-  std::tm parts{};
-  parts.tm_year = year - 1900;
-  parts.tm_mon = month - 1;
-  parts.tm_mday = day;
-  parts.tm_hour = hour;
-  parts.tm_min = minute;
-  parts.tm_sec = second;
-  parts.tm_isdst = -1;
-  return std::mktime(&parts);
-}
-
 class PackageInstallTest : public PackageFixture, public ::testing::Test {
 protected:
   std::string Install(bool takeCompany = false) {
@@ -72,8 +60,8 @@ TEST_F(PackageInstallTest, InstallsEveryKindOfEntryInItsPlace) {
   EXPECT_EQ(FolderListing(Dir.File("pics")), (std::vector<std::string>{"A100.JPG", "_INFO_1.HTM", "_INFO_2.HTM"}));
   EXPECT_EQ(FolderListing(Dir.File("data")), (std::vector<std::string>{"KARTY.DBF", "OKRUHY.DBF"}));
   // Every installed file carries its entry's time.
-  EXPECT_EQ(MTime(Cards()), LocalTime(2026, 3, 15, 10, 20, 30));
-  EXPECT_EQ(MTime(Picture("_INFO_2.HTM")), LocalTime(2026, 3, 15, 10, 20, 30));
+  EXPECT_EQ(MTime(Cards()), LocalUnixTime(2026, 3, 15, 10, 20, 30));
+  EXPECT_EQ(MTime(Picture("_INFO_2.HTM")), LocalUnixTime(2026, 3, 15, 10, 20, 30));
 
   EXPECT_EQ(Settings.InfoHTMLCount, 2);
   EXPECT_EQ(Settings.InfoText1, (std::vector<std::string>{Cz("Dodací podmínky"), Cz("platí od března")}));

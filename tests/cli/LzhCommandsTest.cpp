@@ -30,15 +30,7 @@ TRun Cli(const std::vector<std::string>& args) {
 void WriteWithTime(const std::string& path, const std::string& bytes, int year, int month, int day, int hour,
                    int minute, int second) {
   WriteFileBytes(path, bytes);
-  struct tm t {};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  t.tm_isdst = -1;
-  const std::time_t when = mktime(&t);
+  const std::time_t when = LocalUnixTime(year, month, day, hour, minute, second);
   struct utimbuf times {
     when, when
   };

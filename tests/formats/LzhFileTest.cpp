@@ -53,19 +53,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A local time as seconds since the epoch (even seconds: DOS keeps two-second steps).
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-  struct tm t {};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  t.tm_isdst = -1;
-  return mktime(&t);
-}
-
 void SetModificationTime(const std::string& path, std::time_t when) {
   struct utimbuf times {
     when, when
@@ -208,7 +195,7 @@ TEST(LzhFile, DateAndTimeTravelWithTheEntry) {
   TempDir dir;
   const std::string input = dir.File("OBJ.TXT");
   WriteFileBytes(input, "order");
-  const std::time_t stamp = LocalTime(2019, 3, 15, 10, 20, 30);
+  const std::time_t stamp = LocalUnixTime(2019, 3, 15, 10, 20, 30);
   SetModificationTime(input, stamp);
   const std::string package = dir.File("p.lzh");
   TFileLZH(input, true, false, 0, package).Compress();

@@ -57,3 +57,15 @@ TEnvOverride::~TEnvOverride() {
   else
     ::unsetenv(FName.c_str());
 }
+
+std::time_t LocalUnixTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm parts{};
+  parts.tm_year = year - 1900;
+  parts.tm_mon = month - 1;
+  parts.tm_mday = day;
+  parts.tm_hour = hour;
+  parts.tm_min = minute;
+  parts.tm_sec = second;
+  parts.tm_isdst = -1;
+  return std::mktime(&parts);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,6 +24,10 @@ private:
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// A local date and time as seconds since the epoch (the way packed-file entries and file
+// modification times meet).
+std::time_t LocalUnixTime(int year, int month, int day, int hour, int minute, int second);
 
 // Sets an environment variable for the lifetime of the object (nullptr unsets it).
 class TEnvOverride {
