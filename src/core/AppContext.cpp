@@ -5,9 +5,9 @@
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "formats/Cp1250Utf8.h"
 #include "orders/Order.h"
 #include "ui/ColumnLayouts.h"
-#include "formats/Cp1250Utf8.h"
 
 namespace {
 
@@ -74,6 +74,30 @@ void AppContext::SaveAppSettings() {
     throw EInOutError(problem);
 }
 
+TPriceList& AppContext::PriceList() {
+  if (!FPriceList)
+    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
+  return *FPriceList;
+}
+
+TOrderRelinkHost& AppContext::PriceListHost() {
+  if (!FPriceListHost)
+    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
+  return *FPriceListHost;
+}
+
+bool AppContext::LoadPriceList(IProgress& progress) {
+  TakeCurrency();
+  return PriceList().LoadPriceList(Settings, PriceListHost(), progress);
+}
+
+void AppContext::TakeCurrency() {
+  FCellEnvironment.ForeignCurrency = Settings.ForeignCurrency;
+  FCellEnvironment.ExRate = Settings.Company.ExRate;
+  if (FPriceList)
+    FPriceList->InvalidateSearchIndex(); // amounts are searched as shown
+}
+
 TOrder& AppContext::Order() {
   if (!FOrder)
     throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
@@ -95,8 +119,15 @@ TSettingsStore& AppContext::Store() {
 void AppContext::CreateCatalogueMembers() {
   // The picture window, the price list, the order, the two column lists, the group-tree data
   // and the picture cache are made here, in this order, as their parts arrive.
+  FPriceList = std::make_unique<TPriceList>();
   FOrder = std::make_unique<TOrder>();
+  FPriceListHost = std::make_unique<TOrderRelinkHost>(*FOrder);
+  FCellEnvironment.FindOrderLine = [this](const std::string& code) -> const TOrderItem* {
+    const int line = FOrder->FindLine(code);
+    return line < 0 ? nullptr : &FOrder->Line(line);
+  };
   FColumns = std::make_unique<TColumnLayouts>();
+  FPriceList->SetColumnModel(&FColumns->PriceListColumns, &FCellEnvironment);
   // The layouts are read before the settings load has looked at the switches' stored
   // counterparts, so they ask for this run's switches themselves.
   FColumns->Switches = [this] { return TContentModes{CommandLine.NoPackagesSwitch, CommandLine.NoStockSwitch}; };
@@ -124,6 +155,7 @@ void AppContext::LoadAppSettings() {
   options.NoStockSwitch = CommandLine.NoStockSwitch;
   options.Layouts = FLayouts;
   LoadSettings(Settings, *FStore, FEnvironment, options);
+  TakeCurrency();
   ConfigureLog();
 }
 
@@ -153,6 +185,12 @@ void AppContext::WriteEndLine() { FLog->Write(EndLogText(FProgramFile)); }
 void AppContext::FreeCatalogueMembers() {
   // The price list, the order, the tree nodes with the group-tree data, both column lists and
   // the picture cache are freed here, in this order, as their parts arrive.
+  // The lines point at cards of the price list, which goes first.
+  if (FOrder)
+    FOrder->RelinkCards({}, true);
+  FPriceList.reset();
+  FCellEnvironment.FindOrderLine = nullptr;
+  FPriceListHost.reset();
   FOrder.reset();
   if (FLayouts == FColumns.get())
     FLayouts = nullptr;
@@ -163,6 +201,25 @@ void AppContext::RemoveErrorHandler() {
   if (FHandlerInstalled && FHooks.RemoveErrorHandler)
     FHooks.RemoveErrorHandler();
   FHandlerInstalled = false;
+}
+
+void TOrderRelinkHost::DetachOrder() { FOrder.RelinkCards({}, true); }
+
+void TOrderRelinkHost::AttachOrder(TPriceList& list) {
+  FOrder.RelinkCards([&list](const std::string& code) -> TPriceListItem* {
+    const int index = list.IndexOfCode(code);
+    return index < 0 ? nullptr : &list.Items(index);
+  });
+}
+
+void TOrderRelinkHost::PictureFieldPresent(bool present) {
+  if (Window)
+    Window->PictureFieldPresent(present);
+}
+
+void TOrderRelinkHost::ShowCards(int count) {
+  if (Window)
+    Window->ShowCards(count);
 }
 
 AppContext& App() {

@@ -176,6 +176,13 @@ void AppendLocaleSortKey(const TJoinedText& text, std::string& key) {
   key += tertiary;
 }
 
+void AppendLocalePrimaryKey(const TJoinedText& text, std::string& key) {
+  TCursor c(text);
+  while (!c.AtEnd())
+    if (const int primary = c.Next().Primary)
+      key += static_cast<char>(primary);
+}
+
 int CompareLocaleText(const TJoinedText& a, const TJoinedText& b) {
   // An equal start weighs the same on both sides at every level, so every level starts after
   // it; a "c" at its end may begin a "ch" and stays in.
