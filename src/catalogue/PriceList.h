@@ -147,7 +147,7 @@ public:
   void ClearFilter();
   // Marks the cards matching text (upper-cased by the caller) as Visible. See TFilterOptions.
   // The searched texts are read from copies made at the first search after a load or Add and
-  // rearranged by the built-in sort (a keystroke's search then reads a few contiguous
+  // rearranged by Sort and SortByContent (a keystroke's search then reads a few contiguous
   // buffers); whoever edits the texts of cards in place calls InvalidateSearchIndex.
   // VisibleCount and VisibleIndexToIndex read the rows this leaves, so Visible is changed only
   // through Filter and ClearFilter.

@@ -13,6 +13,13 @@ namespace {
 
 AppContext* CurrentApp = nullptr;
 
+// A member that Open() makes.
+template <typename T> T& Opened(const std::unique_ptr<T>& member) {
+  if (!member)
+    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
+  return *member;
+}
+
 } // namespace
 
 AppContext::AppContext(TAppContextSetup setup, TAppContextHooks hooks)
@@ -74,17 +81,9 @@ void AppContext::SaveAppSettings() {
     throw EInOutError(problem);
 }
 
-TPriceList& AppContext::PriceList() {
-  if (!FPriceList)
-    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
-  return *FPriceList;
-}
+TPriceList& AppContext::PriceList() { return Opened(FPriceList); }
 
-TOrderRelinkHost& AppContext::PriceListHost() {
-  if (!FPriceListHost)
-    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
-  return *FPriceListHost;
-}
+TOrderRelinkHost& AppContext::PriceListHost() { return Opened(FPriceListHost); }
 
 bool AppContext::LoadPriceList(IProgress& progress) {
   TakeCurrency();
@@ -98,17 +97,9 @@ void AppContext::TakeCurrency() {
     FPriceList->InvalidateSearchIndex(); // amounts are searched as shown
 }
 
-TOrder& AppContext::Order() {
-  if (!FOrder)
-    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
-  return *FOrder;
-}
+TOrder& AppContext::Order() { return Opened(FOrder); }
 
-TColumnLayouts& AppContext::Columns() {
-  if (!FColumns)
-    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
-  return *FColumns;
-}
+TColumnLayouts& AppContext::Columns() { return Opened(FColumns); }
 
 TSettingsStore& AppContext::Store() {
   if (!FStore)
