@@ -130,6 +130,8 @@ std::vector<std::size_t> PriceListSortOrder(std::size_t count,
     double value = 0;
     if (sort.Numeric) {
       value = ValueOf(&c, entry ? env.LineOf(c.Kod) : nullptr, sort.ID, env);
+      if (std::isnan(value))
+        value = -HUGE_VAL;
       AppendLocalePrimaryKey(TJoinedText{0, c.Nazev, {}}, keys);
     } else {
       TSortText text;
@@ -142,10 +144,12 @@ std::vector<std::size_t> PriceListSortOrder(std::size_t count,
       head = head << 8 | (k < length ? static_cast<unsigned char>(keys[start + k]) : 0u);
     entries[i] = TEntry{value, head, start, static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(i)};
   }
-  // A merge sort: NearlyEqual is not transitive, and a merge sort stays within its bounds and
-  // gives the same order as sorting with ComparePriceListCards itself.
-  std::stable_sort(entries.begin(), entries.end(), [&](const TEntry& a, const TEntry& b) {
-    if (sort.Numeric && !NearlyEqual(a.Value, b.Value))
+  // Values compare exactly here, not within NearlyEqual: NearlyEqual is not transitive, and a
+  // sort that relies on a strict weak order may run past its bounds without one. The values of
+  // a price list are read from fields with a fixed number of decimals and computed alike, so
+  // values that NearlyEqual joins are equal already. (Not-a-number was mapped below all.)
+  std::sort(entries.begin(), entries.end(), [&](const TEntry& a, const TEntry& b) {
+    if (a.Value != b.Value)
       return a.Value < b.Value;
     if (a.Head != b.Head)
       return a.Head < b.Head;
@@ -154,9 +158,9 @@ std::vector<std::size_t> PriceListSortOrder(std::size_t count,
       if (const int r = ka.compare(kb))
         return r < 0;
     }
-    if (sort.Numeric)
-      return CompareLocaleText(card(a.Index).Nazev, card(b.Index).Nazev) < 0;
-    return ComparePriceListCards(card(a.Index), card(b.Index), columns, env) < 0;
+    const int r = sort.Numeric ? CompareLocaleText(card(a.Index).Nazev, card(b.Index).Nazev)
+                               : ComparePriceListCards(card(a.Index), card(b.Index), columns, env);
+    return r != 0 ? r < 0 : a.Index < b.Index; // equal cards keep their order
   });
   std::vector<std::size_t> order(count);
   for (std::size_t k = 0; k < count; ++k)

@@ -48,6 +48,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LocaleTextTest, JoinedTextEqualsTheJoin) {
   EXPECT_EQ(CompareLocaleText(TJoinedText{2, "c", "hb"}, TJoinedText{0, "  chb", ""}), 0);
   EXPECT_EQ(CompareLocaleText(TJoinedText{0, "ab", "c"}, TJoinedText{0, "a", "bd"}), -1);
+  // The first level of the key too: pad, "ch" across the seam, the hyphen passed over.
+  std::string joined, whole;
+  AppendLocalePrimaryKey(TJoinedText{2, "c", "h-b"}, joined);
+  AppendLocalePrimaryKey(TJoinedText{0, "  chb", ""}, whole);
+  EXPECT_EQ(joined, whole);
+  EXPECT_EQ(joined.size(), 4u);
 }
 
 TPriceListItem Card(const std::string& kod, const char* nazev, double cena) {
