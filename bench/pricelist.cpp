@@ -1,5 +1,7 @@
 // The price list at the size suppliers send: 200 000 cards with every field. Targets: the
-// load under 1 s, a keystroke of the search under 30 ms, a sort under 300 ms.
+// load under 1 s, a keystroke of the search under 30 ms, a sort under 300 ms. The sorts run
+// the grid's sort (PriceListSortOrder) on the loaded list, cards scattered over the heap as a
+// load leaves them.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -237,6 +239,23 @@ BENCHMARK(BM_SortByPrice)->Unit(benchmark::kMillisecond);
 
 void BM_SortByCode(benchmark::State& state) { SortBy(state, 2); }
 BENCHMARK(BM_SortByCode)->Unit(benchmark::kMillisecond);
+
+// A code column the user aligned right: every code is padded to 30 characters, so codes sort
+// as numbers.
+void BM_SortByRightAlignedCode(benchmark::State& state) {
+  TPriceList& list = LoadedList();
+  TColumnList columns;
+  columns.Columns = {DefaultColumn(2)};
+  columns.Columns[0].Alignment = caRight;
+  const TCellEnvironment env;
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.SortByContent(3);
+    state.ResumeTiming();
+    list.Sort(columns, env);
+  }
+}
+BENCHMARK(BM_SortByRightAlignedCode)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

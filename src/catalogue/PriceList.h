@@ -11,6 +11,8 @@
 #include "catalogue/PriceListItem.h"
 #include "core/AppSettings.h"
 #include "core/Errors.h"
+#include "ui/CellText.h"
+#include "ui/Columns.h"
 
 // The supplier's price list held in memory: every card of KARTY.DBF in the current sort
 // order. Texts are code page 1250.
@@ -63,14 +65,6 @@ public:
 // error is false. The evaluator makes the card its current card before it evaluates.
 using TCardEvaluator = std::function<bool(const TPriceListItem& card)>;
 
-// The text of a column content (IDs 2 to 40) of a card without an order line, as the grid
-// shows it; the column model's ContentText. An empty function: DefaultContentText.
-using TContentTextFunc = std::function<std::string(const TPriceListItem& card, int contentId)>;
-
-// The card comparison of the grid (ComparePriceListCards): -1, 0 or 1. The list's
-// SortColumn is passed along; the function must be a strict weak order for a fixed column.
-using TCardCompareFunc = std::function<int(const TPriceListItem& a, const TPriceListItem& b, int sortColumn)>;
-
 struct TColorRule {
   std::string Keywords; // upper case; "|" separates alternatives, spaces separate words
   TColorValue Color = kNoSpecialColor;
@@ -94,24 +88,6 @@ struct TFilterResult {
 // and the keywords.
 std::array<bool, kContentCount> DefaultSearchedContents();
 
-// The content shown by the price-list column at a position in the default layout (the grid's
-// default column order), -1 past its end.
-int DefaultColumnContent(int position);
-
-// The card's text of a content (2 to 40) without an order line: text fields as stored, whole
-// numbers in decimal, numbers in the general format ("%" after the VAT rate), the date in the
-// short date format, amounts with "%8.2f" (content 29 the price of one package). Other IDs
-// give "". The foreign-currency division is not applied.
-std::string DefaultContentText(const TPriceListItem& card, int contentId);
-
-// The locale comparison of two texts (-1, 0, 1): Czech alphabetical order, ignoring case and
-// the length marks at first (č, ř, š, ž and "ch" are letters of their own), then the marks,
-// then lower before upper case. The built-in sort uses it; the grid's comparison
-// (SetCardCompare) may bring the platform's collation instead.
-int CompareText(std::string_view a, std::string_view b);
-// A byte string whose plain byte order is the order of CompareText.
-std::string TextSortKey(std::string_view text);
-
 // The name key of a card name: diacritics removed, ASCII letters upper-cased.
 std::string MakeSearchName(std::string_view nazev);
 
@@ -123,7 +99,9 @@ public:
 
   // Empties the list and reads the table named by settings.PriceList (Algorithms of the load:
   // verification, required fields "Kod" and "Nazev", rows with an empty code skipped, colour
-  // rules, sort). Any failure is logged and shown with the caption "Ceník" and the error
+  // rules, sort as Sort(columns, env) with the column model set by SetColumnModel, or without
+  // one by the default layout of the settings' modes at SortColumn with the settings' currency).
+  // Any failure is logged and shown with the caption "Ceník" and the error
   // icon through ReportMessage, and false is returned; the cards read before the failure
   // stay (unsorted). Sets settings.PriceListVerified (VerifyPriceList). The host's order is
   // detached first and attached afterwards in every case.
@@ -169,7 +147,7 @@ public:
   void ClearFilter();
   // Marks the cards matching text (upper-cased by the caller) as Visible. See TFilterOptions.
   // The searched texts are read from copies made at the first search after a load or Add and
-  // rearranged by the built-in sort (a keystroke's search then reads a few contiguous
+  // rearranged by Sort and SortByContent (a keystroke's search then reads a few contiguous
   // buffers); whoever edits the texts of cards in place calls InvalidateSearchIndex.
   // VisibleCount and VisibleIndexToIndex read the rows this leaves, so Visible is changed only
   // through Filter and ClearFilter.
@@ -177,21 +155,26 @@ public:
 
   void InvalidateSearchIndex();
 
-  // Sorts by the content of the column at SortColumn: with the grid's comparison when one is
-  // configured, else by DefaultColumnContent(SortColumn) as the grid compares (numbers by
-  // value, then Nazev; texts with the name key, then Nazev, by CompareText).
-  void Sort();
-  // Sorts by a content ID directly (the built-in comparison), whatever SortColumn holds.
+  // Sorts the cards in place as the price-list grid shows them: by the column at
+  // columns.SortColumn, in the order of ComparePriceListCards (PriceListSortOrder). Sets
+  // SortColumn to columns.SortColumn. Cards keep their addresses; the shown rows and the search
+  // copies follow them.
+  void Sort(const TColumnList& columns, const TCellEnvironment& env);
+  // Sorts by the column showing contentId (a one-column list of that content with the table's
+  // alignment), with the environment of SetColumnModel or the default one. SortColumn stays.
   void SortByContent(int contentId);
 
-  // The column model's parts; unset ones fall back to the built-in ones.
-  void SetContentText(TContentTextFunc func) {
-    FContentText = std::move(func);
+  // The price-list grid's columns and cell environment, owned by whoever owns the grid (the
+  // application context) and not by the list: the load sorts by them, and the search reads
+  // the texts of contents other than the code, the name and the EAN through ContentText with
+  // env (amounts in the foreign currency). Either may be nullptr: the load then sorts by the
+  // default layout and the search uses a default environment. Both must outlive the list or be
+  // reset. Whoever changes what env gives (the currency) calls InvalidateSearchIndex.
+  void SetColumnModel(const TColumnList* columns, const TCellEnvironment* env) {
+    FColumns = columns;
+    FEnv = env;
     InvalidateSearchIndex();
   }
-  void SetCardCompare(TCardCompareFunc func) { FCardCompare = std::move(func); }
-  // Maps SortColumn to a content ID for the built-in comparison.
-  void SetSortColumnContent(std::function<int(int position)> func) { FSortColumnContent = std::move(func); }
 
   int SortColumn = 0;
   bool Filtered = false;
@@ -215,7 +198,10 @@ private:
   std::vector<std::uint8_t> Hits(int contentId, std::string_view needle);
 
   void LoadCards(TAppSettings& settings, IPriceListHost& host, IProgress& progress);
-  std::string ContentTextOf(const TPriceListItem& card, int contentId) const;
+  const TCellEnvironment& CellEnvironment() const;
+  void SortAfterLoad(const TAppSettings& settings);
+  // Puts the cards (and their search copies) into the order of PriceListSortOrder.
+  void Reorder(const std::vector<std::size_t>& order);
   void RebuildVisible();
 
   std::vector<std::unique_ptr<TPriceListItem>> FItems;
@@ -223,8 +209,7 @@ private:
   std::vector<int> FVisible;
   bool FVisibleValid = false;
   std::vector<TColorRule> FColorRules;
-  TContentTextFunc FContentText;
-  TCardCompareFunc FCardCompare;
-  std::function<int(int)> FSortColumnContent;
+  const TColumnList* FColumns = nullptr;
+  const TCellEnvironment* FEnv = nullptr;
   std::array<std::unique_ptr<TFlatText>, 41> FFlat;
 };

@@ -6,6 +6,7 @@
 
 #include "catalogue/PriceList.h"
 #include "formats/CodePages.h"
+#include "ui/CellValues.h"
 
 namespace {
 
@@ -36,57 +37,6 @@ std::vector<std::string> SplitPieces(std::string_view text, char separator) {
   return pieces;
 }
 
-// The card's text field shown by a text content, or null for the contents that are not
-// plain text fields.
-const std::string* TextContent(const TPriceListItem& card, int id) {
-  switch (id) {
-  case 2:
-    return &card.Kod;
-  case 3:
-    return &card.Nazev;
-  case 10:
-    return &card.Jednotka;
-  case 12:
-    return &card.EAN;
-  case 13:
-    return &card.SKUPINA1;
-  case 14:
-    return &card.SKUPINA2;
-  case 15:
-    return &card.SKUPINA3;
-  case 18:
-    return &card.KODLAHEV;
-  case 20:
-    return &card.KODPREPR;
-  case 24:
-    return &card.POZNAMKA;
-  case 25:
-    return &card.CISLOSHODA;
-  case 26:
-    return &card.POPISSKP1;
-  case 27:
-    return &card.POPISSKP2;
-  case 28:
-    return &card.POPISSKP3;
-  case 30:
-    return &card.SKLMJ;
-  case 32:
-    return &card.OBRAZEK;
-  case 33:
-    return &card.DOSTUPNOST;
-  case 34:
-    return &card.KLICSLOVA;
-  case 35:
-    return &card.DODAVATEL;
-  case 36:
-    return &card.VYROBCE;
-  case 37:
-    return &card.NSKUPINA2;
-  default:
-    return nullptr;
-  }
-}
-
 } // namespace
 
 std::array<bool, kContentCount> DefaultSearchedContents() {
@@ -94,10 +44,6 @@ std::array<bool, kContentCount> DefaultSearchedContents() {
   for (const int id : {2, 3, 12, 13, 14, 15, 24, 34})
     marks[static_cast<size_t>(id)] = true;
   return marks;
-}
-
-std::string TPriceList::ContentTextOf(const TPriceListItem& card, int contentId) const {
-  return FContentText ? FContentText(card, contentId) : DefaultContentText(card, contentId);
 }
 
 const TPriceList::TFlatText& TPriceList::Flat(int contentId) {
@@ -121,6 +67,7 @@ void TPriceList::EnsureFlat(const std::vector<int>& contentIds) {
     flats.back()->Offsets.reserve(FItems.size() + 1);
   }
   const TCodeTable& upper = CZConv::Upper1250;
+  const TCellEnvironment& env = CellEnvironment();
   for (const auto& card : FItems) {
     for (size_t k = 0; k < missing.size(); ++k) {
       const int id = missing[k];
@@ -135,10 +82,12 @@ void TPriceList::EnsureFlat(const std::vector<int>& contentIds) {
       } else if (id == 12) {
         flat.Bytes += card->EAN;
       } else {
-        const std::string* field = FContentText ? nullptr : TextContent(*card, id);
-        const std::string computed = field ? std::string() : ContentTextOf(*card, id);
         const size_t at = flat.Bytes.size();
-        flat.Bytes += field ? *field : computed;
+        std::string_view field;
+        if (CardTextField(*card, id, false, field))
+          flat.Bytes += field;
+        else
+          flat.Bytes += ContentText(card.get(), nullptr, id, false, env).Text;
         for (size_t i = at; i < flat.Bytes.size(); ++i)
           flat.Bytes[i] = static_cast<char>(upper[static_cast<unsigned char>(flat.Bytes[i])]);
       }

@@ -224,7 +224,7 @@ void TPriceList::LoadCards(TAppSettings& settings, IPriceListHost& host, IProgre
     FItems.push_back(std::move(card));
   }
   table.Close();
-  Sort();
+  SortAfterLoad(settings);
 }
 
 void TPriceList::LoadPriceListOrThrow(TAppSettings& settings, IPriceListHost& host, IProgress& progress) {

@@ -5,13 +5,20 @@
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "formats/Cp1250Utf8.h"
 #include "orders/Order.h"
 #include "ui/ColumnLayouts.h"
-#include "formats/Cp1250Utf8.h"
 
 namespace {
 
 AppContext* CurrentApp = nullptr;
+
+// A member that Open() makes.
+template <typename T> T& Opened(const std::unique_ptr<T>& member) {
+  if (!member)
+    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
+  return *member;
+}
 
 } // namespace
 
@@ -74,17 +81,25 @@ void AppContext::SaveAppSettings() {
     throw EInOutError(problem);
 }
 
-TOrder& AppContext::Order() {
-  if (!FOrder)
-    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
-  return *FOrder;
+TPriceList& AppContext::PriceList() { return Opened(FPriceList); }
+
+TOrderRelinkHost& AppContext::PriceListHost() { return Opened(FPriceListHost); }
+
+bool AppContext::LoadPriceList(IProgress& progress) {
+  TakeCurrency();
+  return PriceList().LoadPriceList(Settings, PriceListHost(), progress);
 }
 
-TColumnLayouts& AppContext::Columns() {
-  if (!FColumns)
-    throw Exception(Cz("Kontext programu ještě nebyl otevřen"));
-  return *FColumns;
+void AppContext::TakeCurrency() {
+  FCellEnvironment.ForeignCurrency = Settings.ForeignCurrency;
+  FCellEnvironment.ExRate = Settings.Company.ExRate;
+  if (FPriceList)
+    FPriceList->InvalidateSearchIndex(); // amounts are searched as shown
 }
+
+TOrder& AppContext::Order() { return Opened(FOrder); }
+
+TColumnLayouts& AppContext::Columns() { return Opened(FColumns); }
 
 TSettingsStore& AppContext::Store() {
   if (!FStore)
@@ -95,8 +110,15 @@ TSettingsStore& AppContext::Store() {
 void AppContext::CreateCatalogueMembers() {
   // The picture window, the price list, the order, the two column lists, the group-tree data
   // and the picture cache are made here, in this order, as their parts arrive.
+  FPriceList = std::make_unique<TPriceList>();
   FOrder = std::make_unique<TOrder>();
+  FPriceListHost = std::make_unique<TOrderRelinkHost>(*FOrder);
+  FCellEnvironment.FindOrderLine = [this](const std::string& code) -> const TOrderItem* {
+    const int line = FOrder->FindLine(code);
+    return line < 0 ? nullptr : &FOrder->Line(line);
+  };
   FColumns = std::make_unique<TColumnLayouts>();
+  FPriceList->SetColumnModel(&FColumns->PriceListColumns, &FCellEnvironment);
   // The layouts are read before the settings load has looked at the switches' stored
   // counterparts, so they ask for this run's switches themselves.
   FColumns->Switches = [this] { return TContentModes{CommandLine.NoPackagesSwitch, CommandLine.NoStockSwitch}; };
@@ -124,6 +146,7 @@ void AppContext::LoadAppSettings() {
   options.NoStockSwitch = CommandLine.NoStockSwitch;
   options.Layouts = FLayouts;
   LoadSettings(Settings, *FStore, FEnvironment, options);
+  TakeCurrency();
   ConfigureLog();
 }
 
@@ -153,6 +176,12 @@ void AppContext::WriteEndLine() { FLog->Write(EndLogText(FProgramFile)); }
 void AppContext::FreeCatalogueMembers() {
   // The price list, the order, the tree nodes with the group-tree data, both column lists and
   // the picture cache are freed here, in this order, as their parts arrive.
+  // The lines point at cards of the price list, which goes first.
+  if (FOrder)
+    FOrder->RelinkCards({}, true);
+  FPriceList.reset();
+  FCellEnvironment.FindOrderLine = nullptr;
+  FPriceListHost.reset();
   FOrder.reset();
   if (FLayouts == FColumns.get())
     FLayouts = nullptr;
@@ -163,6 +192,25 @@ void AppContext::RemoveErrorHandler() {
   if (FHandlerInstalled && FHooks.RemoveErrorHandler)
     FHooks.RemoveErrorHandler();
   FHandlerInstalled = false;
+}
+
+void TOrderRelinkHost::DetachOrder() { FOrder.RelinkCards({}, true); }
+
+void TOrderRelinkHost::AttachOrder(TPriceList& list) {
+  FOrder.RelinkCards([&list](const std::string& code) -> TPriceListItem* {
+    const int index = list.IndexOfCode(code);
+    return index < 0 ? nullptr : &list.Items(index);
+  });
+}
+
+void TOrderRelinkHost::PictureFieldPresent(bool present) {
+  if (Window)
+    Window->PictureFieldPresent(present);
+}
+
+void TOrderRelinkHost::ShowCards(int count) {
+  if (Window)
+    Window->ShowCards(count);
 }
 
 AppContext& App() {

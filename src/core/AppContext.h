@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/PriceList.h"
 #include "core/AppSettings.h"
 #include "core/CommandLine.h"
 #include "core/FileTypes.h"
@@ -14,6 +15,26 @@
 class TLog;
 class TOrder;
 class TColumnLayouts;
+
+// The price list's host in the context: around a load, the open order's lines drop their cards
+// before the old cards are freed and find them again by code afterwards (IndexOfCode; a code
+// that is no longer in the list leaves its line without a card). The window's part of a load
+// (the picture field, the row count) goes to Window when one is set.
+class TOrderRelinkHost : public IPriceListHost {
+public:
+  // The order must outlive the host.
+  explicit TOrderRelinkHost(TOrder& order) : FOrder(order) {}
+  // The main window's reactions to a load; not owned, nullptr for none.
+  IPriceListHost* Window = nullptr;
+
+  void DetachOrder() override;
+  void AttachOrder(TPriceList& list) override;
+  void PictureFieldPresent(bool present) override;
+  void ShowCards(int count) override;
+
+private:
+  TOrder& FOrder;
+};
 
 // The application context: the objects that live for the whole run, who owns them and in which
 // order they come and go. There is one per process; the rest of the program reaches it through
@@ -112,10 +133,21 @@ public:
   TSettingsStore& Store();
   TLog& Log() const { return *FLog; }
   IColumnLayoutStore* Layouts() const { return FLayouts; }
-  // The one open order and the two grids' column lists; made by Open() (before that: throws
-  // Exception).
+  // The price list, the one open order and the two grids' column lists; made by Open() (before
+  // that: throws Exception). The price list sorts by the price-list grid's columns and reads
+  // cells with CellEnvironment().
+  TPriceList& PriceList();
   TOrder& Order();
   TColumnLayouts& Columns();
+  // The host a load of the price list needs (TOrderRelinkHost over the order); made by Open().
+  TOrderRelinkHost& PriceListHost();
+  // What the grids' cells depend on: the currency of the settings (taken again by every
+  // settings load and every LoadPriceList) and the open order's lines. Valid once Open() has
+  // made the order.
+  TCellEnvironment& CellEnvironment() { return FCellEnvironment; }
+  // Loads the price list of Settings.PriceList through PriceListHost(), as
+  // TPriceList::LoadPriceList (failures are reported, false returned).
+  bool LoadPriceList(IProgress& progress = NoProgress());
 
 private:
   // Creation steps.
@@ -130,6 +162,7 @@ private:
   void WriteEndLine();
   void FreeCatalogueMembers();
   void RemoveErrorHandler();
+  void TakeCurrency();
 
   TAppContextHooks FHooks;
   std::string FProgramName;
@@ -142,7 +175,10 @@ private:
   TLog* FLog;
   IColumnLayoutStore* FLayouts;
   std::unique_ptr<TSettingsStore> FStore;
+  std::unique_ptr<TPriceList> FPriceList;
   std::unique_ptr<TOrder> FOrder;
+  std::unique_ptr<TOrderRelinkHost> FPriceListHost;
+  TCellEnvironment FCellEnvironment;
   std::unique_ptr<TColumnLayouts> FColumns;
   bool FHandlerInstalled = false;
   bool FStarted = false; // the start line was written

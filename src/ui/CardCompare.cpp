@@ -108,45 +108,59 @@ std::vector<std::size_t> PriceListSortOrder(std::size_t count,
                                             const TColumnList& columns, const TCellEnvironment& env) {
   const TSortColumn sort = SortColumnOf(columns);
   const bool entry = IsOrderEntryContent(sort.ID);
-  // Numeric contents: the value and the name's key; text contents: the key of the text,
-  // right-justified where the column asks, joined with the name.
-  std::vector<double> values(sort.Numeric ? count : 0);
-  std::vector<std::string> keys(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const TPriceListItem& c = card(i);
-    if (sort.Numeric) {
-      values[i] = ValueOf(&c, entry ? env.LineOf(c.Kod) : nullptr, sort.ID, env);
-      AppendLocaleSortKey(TJoinedText{0, c.Nazev, {}}, keys[i]);
-    } else {
-      TSortText text;
-      TextOf(&c, sort.ID, env, text);
-      AppendLocaleSortKey(TJoinedText{Pad(sort, text.Text), text.Text, c.Nazev}, keys[i]);
-    }
-  }
-  // The first bytes of each key sit beside the value, so most comparisons touch nothing else.
+  // Each card is read once: numeric contents give their value and the first level of the
+  // name's key, text contents the first level of the key of the text (right-justified where
+  // the column asks) joined with the name. The first levels lie in one buffer (about a byte
+  // per character, no allocation per card) and their first eight bytes beside the value, so
+  // most comparisons touch only the entries. Only cards whose first levels are equal - few,
+  // since the name is part of every key - are compared in full.
   struct TEntry {
     double Value;
     std::uint64_t Head;
-    std::size_t Index;
+    std::size_t Start;
+    std::uint32_t Length;
+    std::uint32_t Index;
   };
+  std::string keys;
+  keys.reserve(count * 32);
   std::vector<TEntry> entries(count);
   for (std::size_t i = 0; i < count; ++i) {
-    std::uint64_t head = 0;
+    const TPriceListItem& c = card(i);
+    const std::size_t start = keys.size();
+    double value = 0;
+    if (sort.Numeric) {
+      value = ValueOf(&c, entry ? env.LineOf(c.Kod) : nullptr, sort.ID, env);
+      if (std::isnan(value))
+        value = -HUGE_VAL;
+      AppendLocalePrimaryKey(TJoinedText{0, c.Nazev, {}}, keys);
+    } else {
+      TSortText text;
+      TextOf(&c, sort.ID, env, text);
+      AppendLocalePrimaryKey(TJoinedText{Pad(sort, text.Text), text.Text, c.Nazev}, keys);
+    }
+    const std::size_t length = keys.size() - start;
+    std::uint64_t head = 0; // a first-level weight is never 0, so 0 pads a shorter key below
     for (std::size_t k = 0; k < 8; ++k)
-      head = head << 8 | (k < keys[i].size() ? static_cast<unsigned char>(keys[i][k]) : 0u);
-    entries[i] = TEntry{sort.Numeric ? values[i] : 0, head, i};
+      head = head << 8 | (k < length ? static_cast<unsigned char>(keys[start + k]) : 0u);
+    entries[i] = TEntry{value, head, start, static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(i)};
   }
-  std::stable_sort(entries.begin(), entries.end(), [&](const TEntry& a, const TEntry& b) {
-    if (sort.Numeric && !NearlyEqual(a.Value, b.Value))
+  // Values compare exactly here, not within NearlyEqual: NearlyEqual is not transitive, and a
+  // sort that relies on a strict weak order may run past its bounds without one. The values of
+  // a price list are read from fields with a fixed number of decimals and computed alike, so
+  // values that NearlyEqual joins are equal already. (Not-a-number was mapped below all.)
+  std::sort(entries.begin(), entries.end(), [&](const TEntry& a, const TEntry& b) {
+    if (a.Value != b.Value)
       return a.Value < b.Value;
     if (a.Head != b.Head)
       return a.Head < b.Head;
-    if (const int r = keys[a.Index].compare(keys[b.Index]))
-      return r < 0;
-    // Texts that differ only where the keys do not look (rare): the full comparison.
-    if (sort.Numeric)
-      return CompareLocaleText(card(a.Index).Nazev, card(b.Index).Nazev) < 0;
-    return ComparePriceListCards(card(a.Index), card(b.Index), columns, env) < 0;
+    if (a.Length > 8 || b.Length > 8) {
+      const std::string_view ka(keys.data() + a.Start, a.Length), kb(keys.data() + b.Start, b.Length);
+      if (const int r = ka.compare(kb))
+        return r < 0;
+    }
+    const int r = sort.Numeric ? CompareLocaleText(card(a.Index).Nazev, card(b.Index).Nazev)
+                               : ComparePriceListCards(card(a.Index), card(b.Index), columns, env);
+    return r != 0 ? r < 0 : a.Index < b.Index; // equal cards keep their order
   });
   std::vector<std::size_t> order(count);
   for (std::size_t k = 0; k < count; ++k)

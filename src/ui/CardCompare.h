@@ -31,7 +31,8 @@ int CompareOrderLines(const TOrderItem& a, const TOrderItem& b, const TColumnLis
 // once), as a permutation of 0 to count - 1: entry k is the index of the card that goes to
 // place k. Equal cards keep their order. The sort key of every card is taken once and kept
 // together, so a large price list sorts without reading the cards again; use it to sort
-// TPriceList in place.
+// TPriceList in place. Unlike ComparePriceListCards, values compare exactly (so that the order
+// is strict): values within NearlyEqual that are not equal sort by value, not by name.
 std::vector<std::size_t> PriceListSortOrder(std::size_t count,
                                             const std::function<const TPriceListItem&(std::size_t)>& card,
                                             const TColumnList& columns, const TCellEnvironment& env);

@@ -176,6 +176,27 @@ void AppendLocaleSortKey(const TJoinedText& text, std::string& key) {
   key += tertiary;
 }
 
+void AppendLocalePrimaryKey(const TJoinedText& text, std::string& key) {
+  // The cursor's work without its per-character bookkeeping: a sort takes this key of every
+  // card. A "c" is written at once and turned into "ch" when an "h" follows it, also across
+  // the seam of the two pieces.
+  const TWeightTable& weights = Weights();
+  key.append(static_cast<std::size_t>(text.PadSpaces), static_cast<char>(weights.Of[' '].Primary));
+  bool afterC = false;
+  for (const std::string_view piece : {text.First, text.Second})
+    for (const char byte : piece) {
+      const auto c = static_cast<unsigned char>(byte);
+      if (afterC && (c == 'h' || c == 'H')) {
+        key.back() = static_cast<char>(weights.Ch.Primary);
+        afterC = false;
+        continue;
+      }
+      afterC = c == 'c' || c == 'C';
+      if (const int primary = weights.Of[c].Primary)
+        key += static_cast<char>(primary);
+    }
+}
+
 int CompareLocaleText(const TJoinedText& a, const TJoinedText& b) {
   // An equal start weighs the same on both sides at every level, so every level starts after
   // it; a "c" at its end may begin a "ch" and stays in.

@@ -29,3 +29,9 @@ int CompareLocaleText(const TJoinedText& a, const TJoinedText& b);
 // bytes of the fourth level have equal keys; compare those texts themselves. About four bytes
 // per character.
 void AppendLocaleSortKey(const TJoinedText& text, std::string& key);
+
+// Appends the first level of the sort key only: one byte per character that counts at the
+// first level ("ch" is one), none of them 0. Byte order of two such keys is the order of the
+// first level of CompareLocaleText; equal keys leave the decision to the later levels. About
+// one byte per character, which keeps the keys of a whole price list in a few megabytes.
+void AppendLocalePrimaryKey(const TJoinedText& text, std::string& key);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "catalogue/PriceList.h"
 #include "formats/CodePages.h"
 #include "formats/Cp1250Utf8.h"
@@ -195,10 +197,22 @@ TEST_F(PriceListFilterTest, MarkedContentsComeFromTheSettings) {
   EXPECT_FALSE(Search("cukr", 0).Matched);
 }
 
-TEST_F(PriceListFilterTest, ContentTextHookIsSearchedForOtherContents) {
-  List.SetContentText([](const TPriceListItem& card, int id) { return id == 4 ? "cena " + card.Kod : std::string(); });
-  ASSERT_TRUE(Search("CENA 45", 4).Matched);
+TEST_F(PriceListFilterTest, AmountsAreSearchedAsTheGridShowsThem) {
+  // The price of "4500" is 4500 (Fill below); in euros at 25 the grid shows " 180,00".
+  List.Items(2).Cena = 4500;
+  const Locale czech = Locale::Czech();
+  TCellEnvironment env;
+  env.Conventions = &czech;
+  List.SetColumnModel(nullptr, &env);
+  ASSERT_TRUE(Search("4500,00", 4).Matched);
   EXPECT_EQ(Shown(List), "4500");
+  env.ForeignCurrency = true;
+  env.ExRate = 25;
+  List.InvalidateSearchIndex();
+  EXPECT_FALSE(Search("4500,00", 4).Matched);
+  ASSERT_TRUE(Search(" 180,00", 4).Matched);
+  EXPECT_EQ(Shown(List), "4500");
+  List.SetColumnModel(nullptr, nullptr);
 }
 
 TEST(PriceListLookupTest, LookupsTakeTheFirstCardInListOrder) {
@@ -230,6 +244,14 @@ std::string Codes(const TPriceList& list) {
   return codes;
 }
 
+// A grid layout with the name at 0 and the price at 1, sorted by the column at position.
+TColumnList Layout(int position) {
+  TColumnList columns;
+  columns.Columns = {DefaultColumn(3), DefaultColumn(4), DefaultColumn(2)};
+  columns.SortColumn = position;
+  return columns;
+}
+
 TEST(PriceListSortTest, ByNameUsesTheNameKeyThenTheName) {
   TPriceList list;
   Fill(list, {{"1", "Žebřík"},
@@ -240,11 +262,12 @@ TEST(PriceListSortTest, ByNameUsesTheNameKeyThenTheName) {
               {"6", "Hrách"},
               {"7", "ÁBC"},
               {"8", "abc"}});
-  list.Sort(); // column 0 of the default layout shows the name
+  list.Sort(Layout(0), {});
   // Name key: ABC ABC CAJ CAJ CHLEB CUKR HRACH ZEBRIK; the key compares by the Czech
   // order, so CHLEB comes after HRACH; equal keys fall back to the name (lower case first,
   // the plain letter before the one with marks).
   EXPECT_EQ(Codes(list), "8 7 2 4 3 6 5 1");
+  EXPECT_EQ(list.SortColumn, 0);
 }
 
 TEST(PriceListSortTest, ByPriceTiesGoByName) {
@@ -252,10 +275,11 @@ TEST(PriceListSortTest, ByPriceTiesGoByName) {
   Fill(list, {{"1", "b", "", "", 10}, {"2", "a", "", "", 10}, {"3", "c", "", "", 2.5}, {"4", "d", "", "", -1}});
   list.SortByContent(4);
   EXPECT_EQ(Codes(list), "4 3 2 1");
-  list.SortColumn = 5; // Cena in the default layout
+  EXPECT_EQ(list.SortColumn, 0); // the convenience sort leaves the grid's position alone
   std::reverse(list.Items(0).Kod.begin(), list.Items(0).Kod.end());
-  list.Sort();
+  list.Sort(Layout(1), {});
   EXPECT_EQ(Codes(list), "4 3 2 1");
+  EXPECT_EQ(list.SortColumn, 1);
 }
 
 TEST(PriceListSortTest, ByCodeInCzechOrder) {
@@ -263,20 +287,10 @@ TEST(PriceListSortTest, ByCodeInCzechOrder) {
   Fill(list, {{"Č1", "x"}, {"D1", "x"}, {"C2", "x"}, {"CH1", "x"}, {"H9", "x"}, {"10", "x"}, {"9", "x"}});
   list.SortByContent(2);
   EXPECT_EQ(Codes(list), Cz("10 9 C2 Č1 D1 H9 CH1"));
-}
-
-TEST(PriceListSortTest, ConfiguredComparisonReplacesTheBuiltInOne) {
-  TPriceList list;
-  Fill(list, {{"1", "a"}, {"22", "b"}, {"333", "c"}});
-  int column = -1;
-  list.SetCardCompare([&column](const TPriceListItem& a, const TPriceListItem& b, int sortColumn) {
-    column = sortColumn;
-    return a.Kod.size() > b.Kod.size() ? -1 : a.Kod.size() < b.Kod.size() ? 1 : 0;
-  });
-  list.SortColumn = 7;
-  list.Sort();
-  EXPECT_EQ(column, 7);
-  EXPECT_EQ(Codes(list), "333 22 1");
+  TColumnList rightAligned = Layout(2);
+  rightAligned.Columns[2].Alignment = caRight; // codes then sort as numbers
+  list.Sort(rightAligned, {});
+  EXPECT_EQ(Codes(list), Cz("9 10 C2 Č1 D1 H9 CH1"));
 }
 
 TEST(PriceListSortTest, CardsKeepTheirAddressAndTheFilterFollowsThem) {
@@ -284,24 +298,13 @@ TEST(PriceListSortTest, CardsKeepTheirAddressAndTheFilterFollowsThem) {
   Fill(list, {{"1", "c"}, {"2", "b"}, {"3", "a"}});
   const TPriceListItem* first = &list.Items(0);
   ASSERT_TRUE(list.Filter("1", CodeMode()).Matched);
-  list.Sort();
+  list.Sort(Layout(0), {});
   EXPECT_EQ(&list.Items(2), first);
   EXPECT_EQ(list.VisibleCount(), 1);
   EXPECT_EQ(list.VisibleIndexToIndex(0), 2);
-}
-
-TEST(CompareTextTest, CzechOrder) {
-  const struct {
-    const char* A;
-    const char* B;
-  } ordered[] = {{"a", "A"},  {"A", "á"}, {"á", "b"}, {"cz", "č"}, {"h", "ch"},   {"hz", "ch"}, {"ch", "i"}, {"r", "ř"},
-                 {"rz", "ř"}, {"s", "š"}, {"z", "ž"}, {"", "a"},   {"ab", "abc"}, {"1", "a"},   {"E", "é"}};
-  for (const auto& p : ordered) {
-    SCOPED_TRACE(std::string(p.A) + " < " + p.B);
-    EXPECT_EQ(CompareText(Cz(p.A), Cz(p.B)), -1);
-    EXPECT_EQ(CompareText(Cz(p.B), Cz(p.A)), 1);
-  }
-  EXPECT_EQ(CompareText(Cz("čaj"), Cz("čaj")), 0);
+  // The search copies moved with the cards.
+  ASSERT_TRUE(list.Filter("3", CodeMode()).Matched);
+  EXPECT_EQ(list.VisibleIndexToIndex(0), 0);
 }
 
 } // namespace

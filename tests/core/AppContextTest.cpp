@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "catalogue/KartyFixture.h"
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/TestAppContext.h"
 #include "formats/Cp1250Utf8.h"
+#include "orders/Order.h"
 #include "support/TestSupport.h"
+#include "ui/ColumnLayouts.h"
 
 namespace fs = std::filesystem;
 
@@ -212,6 +215,43 @@ TEST_F(AppContextTest, ASaveThatCannotBeWrittenIsAnError) {
   fs::remove_all(Dir.Path() / "user");
   WriteFileBytes(Dir.File("user"), "a file where the folder was");
   EXPECT_THROW(app.Close(), EInOutError);
+}
+
+TEST_F(AppContextTest, AReloadOfThePriceListRelinksTheOrderAndSortsByThePriceListGrid) {
+  AppContext app(Setup());
+  app.Open();
+  const std::string karty = Dir.File("KARTY.DBF");
+  WriteKarty(
+      karty, KartyCodeAndName(),
+      {{{"Kod", "A"}, {"Nazev", "Zámek"}}, {{"Kod", "B"}, {"Nazev", "Hřebík"}}, {{"Kod", "C"}, {"Nazev", "Čep"}}});
+  app.Settings.PriceList = karty;
+  TColumnList& columns = app.Columns().PriceListColumns;
+  columns.SortColumn = static_cast<int>(
+      std::find_if(columns.Columns.begin(), columns.Columns.end(), [](const TdgColumn& c) { return c.ID == 2; }) -
+      columns.Columns.begin()); // by code
+  ASSERT_TRUE(app.LoadPriceList());
+  TPriceList& list = app.PriceList();
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Items(0).Kod + list.Items(1).Kod + list.Items(2).Kod, "ABC");
+  EXPECT_EQ(list.SortColumn, columns.SortColumn);
+
+  TOrder& order = app.Order();
+  order.Append(TOrderItem{1, 0, "C", nullptr});
+  order.Append(TOrderItem{2, 0, "X", nullptr});
+  order.Append(TOrderItem{3, 0, "A", nullptr});
+  app.PriceListHost().AttachOrder(list);
+  EXPECT_EQ(order.Line(0).Card, &list.Items(2));
+  EXPECT_EQ(order.Line(1).Card, nullptr);
+
+  // "C" is gone and "X" has come: each line finds the card of its code among the new cards.
+  WriteKarty(karty, KartyCodeAndName(), {{{"Kod", "X"}, {"Nazev", "Vrut"}}, {{"Kod", "A"}, {"Nazev", "Zámek"}}});
+  columns.SortColumn = 0; // by name
+  ASSERT_TRUE(app.LoadPriceList());
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Items(0).Kod, "X");
+  EXPECT_EQ(order.Line(0).Card, nullptr);
+  EXPECT_EQ(order.Line(1).Card, &list.Items(0));
+  EXPECT_EQ(order.Line(2).Card, &list.Items(1));
 }
 
 TEST(AppTest, TheInstalledContextIsReachedAndTheScopeRestoresThePreviousOne) {

@@ -37,12 +37,23 @@ INSTANTIATE_TEST_SUITE_P(
                       TTextCase{"AcuteAfterPlain", "a", "á"}, TTextCase{"DigitsBeforeLetters", "9", "a"},
                       TTextCase{"SpaceBeforeDigits", " 9", "10"}, TTextCase{"DigitByDigit", "10", "9"},
                       TTextCase{"HyphenPassedOver", "ab", "a-c"}, TTextCase{"HyphenLast", "ab", "a-b"},
-                      TTextCase{"Empty", "", " "}),
+                      TTextCase{"Empty", "", " "}, TTextCase{"EmptyBeforeLetter", "", "a"},
+                      TTextCase{"SingleLetterCase", "a", "A"}, TTextCase{"CapitalBeforeAccentedSmall", "A", "á"},
+                      TTextCase{"CapitalBeforeAccentedCapital", "E", "é"},
+                      TTextCase{"AccentedBeforeNextLetter", "á", "b"}, TTextCase{"CaronLetterAlone", "cz", "č"},
+                      TTextCase{"HBeforeCh", "h", "ch"}, TTextCase{"HzBeforeCh", "hz", "ch"},
+                      TTextCase{"RzBeforeRCaron", "rz", "ř"}),
     [](const auto& p) { return std::string(p.param.Name); });
 
 TEST(LocaleTextTest, JoinedTextEqualsTheJoin) {
   EXPECT_EQ(CompareLocaleText(TJoinedText{2, "c", "hb"}, TJoinedText{0, "  chb", ""}), 0);
   EXPECT_EQ(CompareLocaleText(TJoinedText{0, "ab", "c"}, TJoinedText{0, "a", "bd"}), -1);
+  // The first level of the key too: pad, "ch" across the seam, the hyphen passed over.
+  std::string joined, whole;
+  AppendLocalePrimaryKey(TJoinedText{2, "c", "h-b"}, joined);
+  AppendLocalePrimaryKey(TJoinedText{0, "  chb", ""}, whole);
+  EXPECT_EQ(joined, whole);
+  EXPECT_EQ(joined.size(), 4u);
 }
 
 TPriceListItem Card(const std::string& kod, const char* nazev, double cena) {
@@ -177,15 +188,21 @@ TEST(LocaleTextTest, SortKeysAgreeWithTheComparison) {
       text += next() % 4 ? frequent[next() % frequent.size()] : static_cast<char>(next() % 256);
     texts.push_back(text);
   }
-  std::vector<std::string> keys;
+  std::vector<std::string> keys, primaries;
   for (const std::string& text : texts) {
     keys.emplace_back();
     AppendLocaleSortKey(TJoinedText{0, text, {}}, keys.back());
+    primaries.emplace_back();
+    AppendLocalePrimaryKey(TJoinedText{0, text, {}}, primaries.back());
   }
   for (size_t i = 0; i < texts.size(); ++i)
     for (size_t j = 0; j < texts.size(); ++j) {
       const int byKey = keys[i].compare(keys[j]);
       const int direct = CompareLocaleText(texts[i], texts[j]);
+      // The first level alone decides when it differs, and never contradicts the full key.
+      if (const int byPrimary = primaries[i].compare(primaries[j])) {
+        ASSERT_EQ(byPrimary < 0 ? -1 : 1, direct) << i << " " << j;
+      }
       if (byKey != 0)
         ASSERT_EQ(byKey < 0 ? -1 : 1, direct) << i << " " << j;
       else
