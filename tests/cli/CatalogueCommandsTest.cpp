@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <sys/wait.h>
 #include <sstream>
 
 #include "catalogue/KartyFixture.h"
@@ -88,5 +90,53 @@ TEST_F(CatalogueCommandsTest, SearchFailuresAreReported) {
   EXPECT_EQ(Run({"search", "--karty", Karty}).Code, 2);
   EXPECT_EQ(Run({"search", "--mode", "5", "x"}).Code, 2);
 }
+
+TEST_F(CatalogueCommandsTest, CardsListsTheGridCellsInTheGridsOrder) {
+  WriteKarty(Karty, {{"Kod", 'C', 10}, {"Nazev", 'C', 30}, {"Cena", 'N', 10, 2}, {"Baleni", 'N', 6}},
+             {{{"Kod", "1201"}, {"Nazev", "Černý čaj"}, {"Cena", "12.5"}, {"Baleni", "6"}},
+              {{"Kod", "1200"}, {"Nazev", "Zelený čaj"}, {"Cena", "100"}, {"Baleni", "1"}},
+              {{"Kod", "4500"}, {"Nazev", "Káva"}, {"Cena", "7.25"}, {"Baleni", "12"}}});
+  const struct {
+    std::vector<std::string> Args;
+    const char* Out;
+  } cases[] = {
+      // The default layout sorts by name (Č after C, before K), and shows code and name.
+      {{}, "1201\tČerný čaj\n4500\tKáva\n1200\tZelený čaj\n"},
+      // By the price column; price, the price of a package and the package size as the grid
+      // shows them.
+      {{"--sort", "4", "--columns", "2,4,29,6"},
+       "4500\t    7,25\t   87,00\t12\n1201\t   12,50\t   75,00\t6\n1200\t  100,00\t  100,00\t1\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"cards", "--karty", Karty};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(r.Out, c.Out);
+  }
+  EXPECT_EQ(Run({"cards", "--karty", Karty, "--columns", "2,42"}).Code, 2);
+  EXPECT_EQ(Run({"cards", "--karty", Karty, "--sort", "x"}).Code, 2);
+  EXPECT_EQ(Run({"cards", "--karty", Dir.File("none.dbf")}).Code, 1);
+}
+
+#ifdef OBJ_CLI_PATH
+// The registered command reads the program's standard input.
+TEST_F(CatalogueCommandsTest, OrderEnterAppliesTheEntriesToThePriceListsCards) {
+  WriteKarty(Karty, {{"Kod", 'C', 10}, {"Nazev", 'C', 30}, {"Cena", 'N', 10, 2}, {"SazbaDPH", 'N', 5, 1}},
+             {{{"Kod", "1200"}, {"Nazev", "Čaj"}, {"Cena", "10"}, {"SazbaDPH", "21"}}});
+  WriteFileBytes(Dir.File("in.txt"), "1200\t0\t3\nNOPE\t0\t1\n");
+  const std::string command = std::string(OBJ_CLI_PATH) + " order enter --karty '" + Karty + "' < '" +
+                              Dir.File("in.txt") + "' > '" + Dir.File("out.txt") + "' 2>/dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  // The unknown code stops the run after the first entry was applied.
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(ReadFileBytes(Dir.File("out.txt")), "\n");
+
+  WriteFileBytes(Dir.File("in.txt"), "1200\t0\t3\n");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(Dir.File("out.txt")), "\nline\t1200\t3\t0\ntotals\t30.00\t36.30\t0.00\n");
+}
+#endif
 
 } // namespace
