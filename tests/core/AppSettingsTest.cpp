@@ -10,6 +10,7 @@
 
 #include "core/AppSettingsFields.h"
 #include "core/SettingsStore.h"
+#include "core/TestAppContext.h"
 #include "formats/Cp1250Utf8.h"
 #include "support/TestSupport.h"
 
@@ -21,22 +22,9 @@ namespace {
 // client folders, and the settings store, all inside a TempDir.
 class AppSettingsTest : public ::testing::Test {
 protected:
-  AppSettingsTest() {
-    for (const char* folder : {"program", "appdata", "docs", "etc", "mail", "user", "presets"})
-      fs::create_directories(Dir.Path() / folder);
-    Env.ProgramName = "objednavky";
-    Env.ProgramFolder = Dir.File("program");
-    Env.AppDataFolder = Dir.File("appdata");
-    Env.DocumentsFolder = Dir.File("docs");
-    Env.SystemConfigFolder = Dir.File("etc");
-    Env.MailClientFolder = Dir.File("mail");
-  }
+  AppSettingsTest() : Env(TestSettingsEnvironment(Dir)) { Env.MailClientFolder = Dir.File("mail"); }
 
-  TSettingsStore OpenStore() const {
-    TSettingsStore store("objednavky", Dir.File("user"), Dir.File("presets"));
-    store.Load();
-    return store;
-  }
+  TSettingsStore OpenStore() const { return TestSettingsStore(Dir); }
   // Stores values (code page 1250) as if an earlier run or the supplier had written them.
   void Stored(const std::vector<std::array<std::string, 3>>& values) const {
     TSettingsStore store = OpenStore();

@@ -13,18 +13,24 @@
 // "appdata" (so the log goes to appdata/objednavky/objednavky.LOG), the documents folder
 // "docs", the system configuration folder "etc" and the file types under "share", registered
 // without running any helper program.
-inline TAppContextSetup TestAppContextSetup(const TempDir& dir, std::vector<std::string> params = {}) {
-  for (const char* folder : {"program", "appdata", "docs", "etc", "user", "presets", "share"})
+// The settings' view of that machine (the mail client's profiles in "mail").
+inline TSettingsEnvironment TestSettingsEnvironment(const TempDir& dir) {
+  for (const char* folder : {"program", "appdata", "docs", "etc", "mail", "user", "presets", "share"})
     std::filesystem::create_directories(dir.Path() / folder);
-  TAppContextSetup setup;
-  setup.ProgramFile = dir.File("program/objednavky");
-  setup.Params = std::move(params);
   TSettingsEnvironment env;
   env.ProgramName = "objednavky";
+  env.ProgramFolder = dir.File("program");
   env.AppDataFolder = dir.File("appdata");
   env.DocumentsFolder = dir.File("docs");
   env.SystemConfigFolder = dir.File("etc");
-  setup.Environment = env;
+  return env;
+}
+
+inline TAppContextSetup TestAppContextSetup(const TempDir& dir, std::vector<std::string> params = {}) {
+  TAppContextSetup setup;
+  setup.ProgramFile = dir.File("program/objednavky");
+  setup.Params = std::move(params);
+  setup.Environment = TestSettingsEnvironment(dir);
   setup.SettingsFolder = dir.File("user");
   setup.PresetsFolder = dir.File("presets");
   TFileTypeEnvironment fileTypes;

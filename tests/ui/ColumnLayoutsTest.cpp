@@ -30,21 +30,10 @@ std::vector<int> DefaultIDs(const TContentModes& modes = {}) {
 
 class ColumnLayoutsTest : public ::testing::Test {
 protected:
-  ColumnLayoutsTest() {
-    for (const char* folder : {"program", "appdata", "docs", "etc", "user", "presets"})
-      fs::create_directories(Dir.Path() / folder);
-    Env.ProgramName = "objednavky";
-    Env.ProgramFolder = Dir.File("program");
-    Env.AppDataFolder = Dir.File("appdata");
-    Env.DocumentsFolder = Dir.File("docs");
-    Env.SystemConfigFolder = Dir.File("etc");
+  ColumnLayoutsTest() : Env(TestSettingsEnvironment(Dir)) {
     Stored({{"Others", "CopyIni", "1"}}); // not the first start
   }
-  TSettingsStore OpenStore() const {
-    TSettingsStore store("objednavky", Dir.File("user"), Dir.File("presets"));
-    store.Load();
-    return store;
-  }
+  TSettingsStore OpenStore() const { return TestSettingsStore(Dir); }
   void Stored(const std::vector<std::array<std::string, 3>>& values) const {
     TSettingsStore store = OpenStore();
     for (const auto& [section, key, value] : values)
