@@ -2,6 +2,8 @@
 // field read as text, beside the time it takes just to read the file's bytes.
 #include <benchmark/benchmark.h>
 
+#include "BenchFolder.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -43,18 +45,7 @@ const char* const kWords[] = {"Šroub",   "matice",   "podložka", "žlutý",   
 
 class Table {
 public:
-  Table() {
-    char pattern[] = "/tmp/bench-dbf-XXXXXX";
-    if (!mkdtemp(pattern))
-      std::abort();
-    FDir = pattern;
-    FName = FDir + "/karty.dbf";
-    Generate();
-  }
-  ~Table() {
-    std::error_code ec;
-    std::filesystem::remove_all(FDir, ec);
-  }
+  Table() : FName(FFolder.File("karty.dbf")) { Generate(); }
   const std::string& Name() const { return FName; }
 
 private:
@@ -102,7 +93,7 @@ private:
     table.Close();
   }
 
-  std::string FDir;
+  TBenchFolder FFolder{"bench-dbf"};
   std::string FName;
 };
 

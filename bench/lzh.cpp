@@ -4,6 +4,8 @@
 // of pseudo-random bytes, both generated deterministically.
 #include <benchmark/benchmark.h>
 
+#include "BenchFolder.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,26 +38,20 @@ const std::string& Packed(int which) {
 class TBenchFiles {
 public:
   TBenchFiles() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/objbench-lzh-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot create a temporary folder");
-    FFolder = pattern;
     for (int which : {DbaseLike, Random}) {
       Write(Plain(which), Input(which));
       Write(Stream(which), Packed(which));
     }
   }
-  ~TBenchFiles() { std::system(("rm -rf '" + FFolder + "'").c_str()); }
-  std::string Plain(int which) const { return FFolder + (which == DbaseLike ? "/dbase.dbf" : "/random.bin"); }
+  std::string Plain(int which) const { return FFolder.File(which == DbaseLike ? "dbase.dbf" : "random.bin"); }
   std::string Stream(int which) const { return Plain(which) + ".lzh"; }
-  std::string Output() const { return FFolder + "/out"; }
+  std::string Output() const { return FFolder.File("out"); }
 
 private:
   static void Write(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
-  std::string FFolder;
+  TBenchFolder FFolder{"objbench-lzh"};
 };
 
 const TBenchFiles& Files() {

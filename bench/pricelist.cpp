@@ -4,6 +4,8 @@
 // load leaves them.
 #include <benchmark/benchmark.h>
 
+#include "BenchFolder.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,18 +49,7 @@ const char* const kNotes[] = {"", "", "", "AKCE týdne", "novinka", "výprodej s
 
 class Table {
 public:
-  Table() {
-    char pattern[] = "/tmp/bench-pricelist-XXXXXX";
-    if (!mkdtemp(pattern))
-      std::abort();
-    FDir = pattern;
-    FName = FDir + "/KARTY.DBF";
-    Generate();
-  }
-  ~Table() {
-    std::error_code ec;
-    std::filesystem::remove_all(FDir, ec);
-  }
+  Table() : FName(FFolder.File("KARTY.DBF")) { Generate(); }
   const std::string& Name() const { return FName; }
 
 private:
@@ -124,7 +115,7 @@ private:
     table.Close();
   }
 
-  std::string FDir;
+  TBenchFolder FFolder{"bench-pricelist"};
   std::string FName;
 };
 
