@@ -154,6 +154,9 @@ public:
   TFilterResult Filter(std::string_view text, const TFilterOptions& options, IProgress& progress = NoProgress());
 
   void InvalidateSearchIndex();
+  // Makes the search copies of the contents SearchedContents marks now rather than at the
+  // next search (the load does it, so the first keystroke is not the slow one).
+  void PrepareSearch();
 
   // Sorts the cards in place as the price-list grid shows them: by the column at
   // columns.SortColumn, in the order of ComparePriceListCards (PriceListSortOrder). Sets

@@ -65,6 +65,7 @@ void TPriceList::EnsureFlat(const std::vector<int>& contentIds) {
     FFlat[static_cast<size_t>(id)] = std::make_unique<TFlatText>();
     flats.push_back(FFlat[static_cast<size_t>(id)].get());
     flats.back()->Offsets.reserve(FItems.size() + 1);
+    flats.back()->Bytes.reserve(FItems.size() * 16);
   }
   const TCodeTable& upper = CZConv::Upper1250;
   const TCellEnvironment& env = CellEnvironment();
@@ -96,6 +97,14 @@ void TPriceList::EnsureFlat(const std::vector<int>& contentIds) {
   }
   for (TFlatText* flat : flats)
     flat->Offsets.push_back(static_cast<std::uint32_t>(flat->Bytes.size()));
+}
+
+void TPriceList::PrepareSearch() {
+  std::vector<int> ids;
+  for (int id = 2; id <= 40; ++id)
+    if (SearchedContents[static_cast<size_t>(id)])
+      ids.push_back(id);
+  EnsureFlat(ids);
 }
 
 // One byte per card: the needle occurs in the card's text of the content. A card text never

@@ -225,6 +225,9 @@ void TPriceList::LoadCards(TAppSettings& settings, IPriceListHost& host, IProgre
   }
   table.Close();
   SortAfterLoad(settings);
+  // The copies the search reads are made here, as part of the load the user waits for
+  // anyway, so the first keystroke after a load is as quick as every later one.
+  PrepareSearch();
 }
 
 void TPriceList::LoadPriceListOrThrow(TAppSettings& settings, IPriceListHost& host, IProgress& progress) {
