@@ -245,7 +245,7 @@ void AppendPadded(std::string& out, std::string_view body, int width, bool leftA
     out.append(pad, ' ');
 }
 
-struct Spec {
+struct TPlaceholder {
   int Index = -1; // explicit argument index, -1 for the next one
   bool LeftAlign = false;
   int Width = -1; // -1: none; -2: taken from the arguments ("*")
@@ -267,33 +267,33 @@ int ReadNumber(std::string_view pattern, size_t& i) {
 
 // Reads "[index:][-][width][.precision]type" after a "%"; false when the text there is not a
 // placeholder (it is then copied as it stands). On success i is past the type letter.
-bool ParseSpec(std::string_view pattern, size_t& i, Spec& spec) {
+bool ParsePlaceholder(std::string_view pattern, size_t& i, TPlaceholder& ph) {
   size_t j = i;
   if (j < pattern.size() && IsDigit(pattern[j])) {
     size_t k = j;
     const int n = ReadNumber(pattern, k);
     if (k < pattern.size() && pattern[k] == ':') {
-      spec.Index = n;
+      ph.Index = n;
       j = k + 1;
     }
   }
   if (j < pattern.size() && pattern[j] == '-') {
-    spec.LeftAlign = true;
+    ph.LeftAlign = true;
     ++j;
   }
   if (j < pattern.size() && pattern[j] == '*') {
-    spec.Width = -2;
+    ph.Width = -2;
     ++j;
   } else if (j < pattern.size() && IsDigit(pattern[j])) {
-    spec.Width = ReadNumber(pattern, j);
+    ph.Width = ReadNumber(pattern, j);
   }
   if (j < pattern.size() && pattern[j] == '.') {
     ++j;
     if (j < pattern.size() && pattern[j] == '*') {
-      spec.Precision = -2;
+      ph.Precision = -2;
       ++j;
     } else {
-      spec.Precision = ReadNumber(pattern, j);
+      ph.Precision = ReadNumber(pattern, j);
     }
   }
   if (j >= pattern.size())
@@ -309,7 +309,7 @@ bool ParseSpec(std::string_view pattern, size_t& i, Spec& spec) {
   case 'f':
   case 'g':
   case 'e':
-    spec.Type = type;
+    ph.Type = type;
     i = j + 1;
     return true;
   default:
@@ -324,7 +324,7 @@ int FloatPrecision(int precision, int unset) {
 }
 
 // The text of one argument for one placeholder; widths are applied by the caller.
-void FormatOne(SmallText& body, const Spec& spec, const FormatArg& arg, const Locale& locale, bool& isText) {
+void FormatOne(SmallText& body, const TPlaceholder& ph, const FormatArg& arg, const Locale& locale, bool& isText) {
   const char sep = Separator(locale);
   isText = false;
   const auto kind = arg.GetKind();
@@ -332,18 +332,18 @@ void FormatOne(SmallText& body, const Spec& spec, const FormatArg& arg, const Lo
     isText = true; // any placeholder shows a text as it stands
     return;
   }
-  switch (spec.Type) {
+  switch (ph.Type) {
   case 'd':
   case 'u':
   case 'x': {
     // Zeros in front ("%.5d"), capped so that the text fits its buffer.
-    const int minDigits = spec.Precision < 0 ? 0 : spec.Precision > 32 ? 32 : spec.Precision;
+    const int minDigits = ph.Precision < 0 ? 0 : ph.Precision > 32 ? 32 : ph.Precision;
     long long value = arg.Integer();
     if (kind == FormatArg::Kind::Float && !RoundToInteger(arg.Float(), value)) {
       PutGeneral(body, arg.Float(), kGeneralPrecision, sep);
       return;
     }
-    if (spec.Type == 'x')
+    if (ph.Type == 'x')
       PutHex(body, value, minDigits);
     else
       PutInteger(body, value, minDigits);
@@ -359,13 +359,13 @@ void FormatOne(SmallText& body, const Spec& spec, const FormatArg& arg, const Lo
     break;
   }
   const double v = kind == FormatArg::Kind::Integer ? static_cast<double>(arg.Integer()) : arg.Float();
-  if (spec.Type == 'f') {
-    PutFixed(body, v, FloatPrecision(spec.Precision, 2), sep);
-  } else if (spec.Type == 'e') {
-    const int p = FloatPrecision(spec.Precision, kGeneralPrecision);
+  if (ph.Type == 'f') {
+    PutFixed(body, v, FloatPrecision(ph.Precision, 2), sep);
+  } else if (ph.Type == 'e') {
+    const int p = FloatPrecision(ph.Precision, kGeneralPrecision);
     PutExponent(body, v, p < 1 ? kGeneralPrecision : p, sep);
   } else {
-    const int p = FloatPrecision(spec.Precision, kGeneralPrecision);
+    const int p = FloatPrecision(ph.Precision, kGeneralPrecision);
     PutGeneral(body, v, p < 1 ? kGeneralPrecision : p, sep);
   }
 }
@@ -403,30 +403,30 @@ std::string Format(std::string_view pattern, std::initializer_list<FormatArg> ar
       ++i;
       continue;
     }
-    Spec spec;
-    if (!ParseSpec(pattern, i, spec)) {
+    TPlaceholder ph;
+    if (!ParsePlaceholder(pattern, i, ph)) {
       out += '%';
       continue;
     }
-    if (spec.Index >= 0)
-      next = static_cast<size_t>(spec.Index);
-    if (spec.Width == -2)
-      takeInt(spec.Width);
-    if (spec.Precision == -2)
-      takeInt(spec.Precision);
+    if (ph.Index >= 0)
+      next = static_cast<size_t>(ph.Index);
+    if (ph.Width == -2)
+      takeInt(ph.Width);
+    if (ph.Precision == -2)
+      takeInt(ph.Precision);
     const FormatArg* arg = take();
     if (!arg)
       continue;
     SmallText body;
     bool isText = false;
-    FormatOne(body, spec, *arg, locale, isText);
+    FormatOne(body, ph, *arg, locale, isText);
     if (isText) {
       std::string_view text = arg->Text();
-      if (spec.Type == 's' && spec.Precision >= 0 && text.size() > static_cast<size_t>(spec.Precision))
-        text = text.substr(0, static_cast<size_t>(spec.Precision));
-      AppendPadded(out, text, spec.Width, spec.LeftAlign);
+      if (ph.Type == 's' && ph.Precision >= 0 && text.size() > static_cast<size_t>(ph.Precision))
+        text = text.substr(0, static_cast<size_t>(ph.Precision));
+      AppendPadded(out, text, ph.Width, ph.LeftAlign);
     } else {
-      AppendPadded(out, body.View(), spec.Width, spec.LeftAlign);
+      AppendPadded(out, body.View(), ph.Width, ph.LeftAlign);
     }
   }
   return out;

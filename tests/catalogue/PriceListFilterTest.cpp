@@ -16,8 +16,8 @@ struct CardSpec {
   double Cena = 0;
 };
 
-void Fill(TPriceList& list, const std::vector<CardSpec>& specs) {
-  for (const CardSpec& s : specs) {
+void Fill(TPriceList& list, const std::vector<CardSpec>& cards) {
+  for (const CardSpec& s : cards) {
     auto card = std::make_unique<TPriceListItem>();
     card->Kod = Cz(s.Kod);
     card->Nazev = Cz(s.Nazev);
