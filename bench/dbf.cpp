@@ -2,7 +2,7 @@
 // field read as text, beside the time it takes just to read the file's bytes.
 #include <benchmark/benchmark.h>
 
-#include "BenchFolder.h"
+#include "BenchSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,13 +19,6 @@ namespace {
 
 constexpr int kRecords = 200000;
 
-struct FieldSpec {
-  const char* Name;
-  char Type;
-  int Length;
-  int Decimals;
-};
-
 // A card of the supplier's price list: codes, Czech names, prices, packaging, dates, flags.
 const FieldSpec kFields[] = {
     {"KOD", 'C', 10, 0},       {"NAZEV", 'C', 40, 0},     {"NAZEV2", 'C', 40, 0},   {"POPIS", 'C', 60, 0},
@@ -40,9 +33,6 @@ const FieldSpec kFields[] = {
     {"ZARUKA", 'N', 3, 0},     {"TRIDA", 'C', 2, 0},      {"STAV", 'C', 1, 0},      {"POCET", 'N', 6, 0},
 };
 
-const char* const kWords[] = {"Šroub",   "matice",   "podložka", "žlutý",   "kůň",   "ďábelský", "úpěl", "příliš",
-                              "těsnění", "čerpadlo", "ventil",   "ložisko", "řemen", "ořech",    "Ústí", "Žďár"};
-
 class Table {
 public:
   Table() : FName(FFolder.File("karty.dbf")) { Generate(); }
@@ -52,7 +42,7 @@ private:
   void Generate() {
     std::mt19937 random(20240229);
     std::vector<std::string> words;
-    for (const char* w : kWords)
+    for (const char* w : kBenchWords)
       words.push_back(Utf8ToCp1250(w));
     TDBFFile table(FName, TDBFConversion::Cp852);
     for (const FieldSpec& f : kFields)

@@ -4,7 +4,7 @@
 // of pseudo-random bytes, both generated deterministically.
 #include <benchmark/benchmark.h>
 
-#include "BenchFolder.h"
+#include "BenchSupport.h"
 
 #include <cstdio>
 #include <cstdlib>

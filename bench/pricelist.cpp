@@ -4,7 +4,7 @@
 // load leaves them.
 #include <benchmark/benchmark.h>
 
-#include "BenchFolder.h"
+#include "BenchSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,13 +22,6 @@ namespace {
 
 constexpr int kCards = 200000;
 
-struct FieldSpec {
-  const char* Name;
-  char Type;
-  int Length;
-  int Decimals;
-};
-
 const FieldSpec kFields[] = {
     {"Kod", 'C', 10, 0},       {"Nazev", 'C', 40, 0},      {"Cena", 'N', 12, 2},       {"CenaSDPH", 'N', 12, 2},
     {"Baleni", 'N', 10, 3},    {"VeVrstve", 'N', 6, 0},    {"NaPalete", 'N', 6, 0},    {"SazbaDPH", 'N', 5, 1},
@@ -42,9 +35,6 @@ const FieldSpec kFields[] = {
     {"VYROBCE", 'C', 30, 0},   {"PRIZNAKY", 'N', 6, 0},    {"OBJPOCETB", 'N', 10, 3},  {"DopCena", 'N', 12, 2},
     {"DopCenaDPH", 'N', 12, 2}};
 
-const char* const kWords[] = {"Šroub",   "matice",   "podložka", "žlutý",   "kůň",   "ďábelský", "úpěl", "příliš",
-                              "těsnění", "čerpadlo", "ventil",   "ložisko", "řemen", "ořech",    "Ústí", "Žďár",
-                              "čaj",     "zelený",   "káva",     "mletá",   "cukr",  "třtinový", "med",  "lesní"};
 const char* const kNotes[] = {"", "", "", "AKCE týdne", "novinka", "výprodej skladu", "", "doprodej"};
 
 class Table {
@@ -69,7 +59,7 @@ private:
       table.Append();
       const std::string code = std::to_string(100000 + (static_cast<long long>(i) * 7919) % kCards);
       const std::string name =
-          pick(kWords) + " " + pick(kWords) + " " + pick(kWords) + " " + std::to_string(random() % 1000);
+          pick(kBenchWords) + " " + pick(kBenchWords) + " " + pick(kBenchWords) + " " + std::to_string(random() % 1000);
       const std::string price = std::to_string(random() % 100000 / 100.0);
       size_t f = 0;
       fields[f++]->SetAsString(code);
@@ -86,7 +76,7 @@ private:
       for (int g = 0; g < 3; ++g)
         fields[f++]->SetAsString("G" + std::to_string(random() % 50));
       for (int g = 0; g < 4; ++g)
-        fields[f++]->SetAsString(pick(kWords) + " " + pick(kWords));
+        fields[f++]->SetAsString(pick(kBenchWords) + " " + pick(kBenchWords));
       fields[f++]->SetAsString(code + ".jpg");
       fields[f++]->SetAsString("0.250");
       fields[f++]->SetAsString("24");
@@ -103,7 +93,7 @@ private:
       fields[f++]->SetAsString("kar");
       fields[f++]->SetAsString(price);
       fields[f++]->SetAsString("skladem");
-      fields[f++]->SetAsString(pick(kWords) + " " + pick(kWords) + " " + pick(kWords));
+      fields[f++]->SetAsString(pick(kBenchWords) + " " + pick(kBenchWords) + " " + pick(kBenchWords));
       fields[f++]->SetAsString(Cz("Dodavatel s.r.o."));
       fields[f++]->SetAsString(Cz("Výrobce a.s."));
       fields[f++]->SetAsString("0");

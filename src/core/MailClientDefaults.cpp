@@ -92,45 +92,51 @@ bool ParseString(const std::string& text, size_t& i, std::string& value) {
   return false;
 }
 
-// user_pref("name", value); lines; a line in any other shape is skipped. Values keep their
-// text (strings without quotes, numbers and booleans as written).
-std::map<std::string, std::string> ParsePrefs(const std::string& bytes) {
-  std::map<std::string, std::string> prefs;
+// Calls fn with every line of the text, blanks trimmed (LF or CR LF line ends).
+template <typename Fn> void ForEachTrimmedLine(const std::string& bytes, Fn fn) {
   size_t start = 0;
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
     if (end == std::string::npos)
       end = bytes.size();
-    const std::string line = Trim(bytes.substr(start, end - start));
+    fn(Trim(bytes.substr(start, end - start)));
     start = end + 1;
+  }
+}
+
+// user_pref("name", value); lines; a line in any other shape is skipped. Values keep their
+// text (strings without quotes, numbers and booleans as written).
+std::map<std::string, std::string> ParsePrefs(const std::string& bytes) {
+  std::map<std::string, std::string> prefs;
+  ForEachTrimmedLine(bytes, [&](const std::string& line) {
     const std::string opening = "user_pref(";
     if (line.rfind(opening, 0) != 0)
-      continue;
+      return;
     size_t i = opening.size();
     while (i < line.size() && line[i] == ' ')
       ++i;
     std::string name;
     if (i >= line.size() || line[i] != '"' || !ParseString(line, i, name))
-      continue;
+      return;
     while (i < line.size() && line[i] == ' ')
       ++i;
     if (i >= line.size() || line[i] != ',')
-      continue;
+      return;
     ++i;
     while (i < line.size() && line[i] == ' ')
       ++i;
     std::string value;
     if (i < line.size() && (line[i] == '"' || line[i] == '\'')) {
       if (!ParseString(line, i, value))
-        continue;
+        return;
     } else {
       const size_t close = line.find(')', i);
       if (close == std::string::npos)
-        continue;
+        return;
       value = Trim(line.substr(i, close - i));
     }
     prefs[name] = value; // as the mail client reads them, a later line wins
-  }
+  });
   return prefs;
 }
 
@@ -142,23 +148,17 @@ std::string DefaultProfileFolder(const std::string& profilesFolder) {
   std::vector<std::map<std::string, std::string>> profiles;
   bool inInstall = false;
   bool inProfile = false;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos)
-      end = bytes.size();
-    const std::string line = Trim(bytes.substr(start, end - start));
-    start = end + 1;
+  ForEachTrimmedLine(bytes, [&](const std::string& line) {
     if (!line.empty() && line[0] == '[') {
       inInstall = line.rfind("[Install", 0) == 0;
       inProfile = line.rfind("[Profile", 0) == 0;
       if (inProfile)
         profiles.emplace_back();
-      continue;
+      return;
     }
     const size_t equals = line.find('=');
     if (equals == std::string::npos)
-      continue;
+      return;
     const std::string key = Trim(line.substr(0, equals));
     const std::string value = Trim(line.substr(equals + 1));
     if (inInstall) {
@@ -167,7 +167,7 @@ std::string DefaultProfileFolder(const std::string& profilesFolder) {
     } else if (inProfile) {
       profiles.back()[key] = value;
     }
-  }
+  });
   const auto resolve = [&](const std::string& path, bool relative) {
     return relative || path.empty() || path[0] != '/' ? profilesFolder + "/" + path : path;
   };

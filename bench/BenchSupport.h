@@ -6,6 +6,20 @@
 
 #include <stdlib.h>
 
+// A field of a generated table.
+struct FieldSpec {
+  const char* Name;
+  char Type;
+  int Length;
+  int Decimals;
+};
+
+// Words for generated Czech texts (UTF-8; convert with Cz()).
+inline const char* const kBenchWords[] = {"Šroub", "matice", "podložka", "žlutý",    "kůň",    "ďábelský",
+                                          "úpěl",  "příliš", "těsnění",  "čerpadlo", "ventil", "ložisko",
+                                          "řemen", "ořech",  "Ústí",     "Žďár",     "čaj",    "zelený",
+                                          "káva",  "mletá",  "cukr",     "třtinový", "med",    "lesní"};
+
 // A scratch folder for the tables a benchmark generates, removed with its contents when the
 // run ends.
 class TBenchFolder {
