@@ -18,7 +18,7 @@
 #include "formats/Cp1250Utf8.h"
 #include "formats/LzhEntry.h"
 #include "formats/LzhFile.h"
-#include "formats/LzhIo.h"
+#include "core/FileIo.h"
 
 namespace {
 
@@ -120,8 +120,8 @@ private:
 std::vector<TPlannedEntry> PlanPackage(const TPackageImportContext& ctx, const std::string& packageFile) {
   std::uint64_t size = 0;
   {
-    const lzhio::TFd fd = lzhio::OpenForReading(packageFile);
-    size = lzhio::FileSize(fd, packageFile);
+    const fileio::TFd fd = fileio::OpenForReading(packageFile);
+    size = fileio::FileSize(fd, packageFile);
   }
   const TAppSettings& s = ctx.Settings;
   std::vector<TPlannedEntry> plan;

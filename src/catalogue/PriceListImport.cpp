@@ -19,7 +19,7 @@
 #include "formats/Cp1250Utf8.h"
 #include "formats/DBFFile.h"
 #include "formats/LzhEntry.h"
-#include "formats/LzhIo.h"
+#include "core/FileIo.h"
 
 namespace {
 
@@ -65,15 +65,15 @@ bool CopyAskingOverwrite(const std::string& source, const std::string& destinati
       ReportMessage(Format(Cz("Soubor %s již existuje.\r\nPřejete si jej přepsat?"), {destination}),
                     {TMsgButtons::OKCancel, TMsgIcon::Question}) != TMsgResult::OK)
     return false;
-  const lzhio::TFd in = lzhio::OpenForReading(source);
-  sourceTime = static_cast<std::time_t>(lzhio::ModificationTime(in, source));
-  lzhio::TAtomicFile out(destination);
+  const fileio::TFd in = fileio::OpenForReading(source);
+  sourceTime = static_cast<std::time_t>(fileio::ModificationTime(in, source));
+  fileio::TAtomicFile out(destination);
   std::vector<unsigned char> buffer(256 * 1024);
   for (;;) {
-    const std::size_t read = lzhio::ReadSome(in, buffer.data(), buffer.size(), source);
+    const std::size_t read = fileio::ReadSome(in, buffer.data(), buffer.size(), source);
     if (read == 0)
       break;
-    lzhio::WriteAll(out.Fd(), buffer.data(), read, destination);
+    fileio::WriteAll(out.Fd(), buffer.data(), read, destination);
   }
   out.SetModificationTime(sourceTime);
   out.Commit();

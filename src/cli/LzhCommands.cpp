@@ -1,17 +1,11 @@
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <random>
-#include <unistd.h>
-
 #include "cli/CliSupport.h"
 #include "core/Errors.h"
+#include "core/FileIo.h"
 #include "core/Format.h"
 #include "core/Paths.h"
 #include "formats/Cp1250Utf8.h"
 #include "formats/LzhEntry.h"
 #include "formats/LzhFile.h"
-#include "formats/LzhIo.h"
 
 namespace {
 
@@ -28,8 +22,8 @@ struct TEntry {
 // Calls `visit` for each entry from offset 0 on. A run of bytes that is not a valid entry
 // (and not exactly the end of the file) is the format error, after the entries before it.
 template <typename Visit> void ForEachEntry(const std::string& package, Visit visit) {
-  const lzhio::TFd fd = lzhio::OpenForReading(package);
-  const std::uint64_t size = lzhio::FileSize(fd, package);
+  const fileio::TFd fd = fileio::OpenForReading(package);
+  const std::uint64_t size = fileio::FileSize(fd, package);
   std::uint64_t offset = 0;
   while (offset != size) {
     TEntry entry{offset, {}, {}};
@@ -55,22 +49,6 @@ bool IsSafeStoredName(const std::string& name) {
   return name.find_first_of(std::string("/\\:\0", 4)) == std::string::npos;
 }
 
-// A name beside `target` that no file has yet, created empty (code page 1250 like target).
-std::string CreateTemporaryBeside(const std::string& target) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; attempt++) {
-    const std::string name = target + ".tmp" + std::to_string(random() % 1000000);
-    const int fd = ::open(NativeFileName(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST)
-      throw SystemError(target, errno);
-  }
-  throw SystemError(target, EEXIST);
-}
-
 int List(const CliArgs& args, std::ostream& out, std::ostream&) {
   RequirePositional(args, 1, 1);
   ForEachEntry(Utf8ToCp1250(args.Positional[0]), [&](const TEntry& e) {
@@ -84,23 +62,11 @@ int Pack(const CliArgs& args, std::ostream&, std::ostream&) {
   RequirePositional(args, 2, SIZE_MAX);
   const std::string output = Utf8ToCp1250(args.Positional[0]);
   // All entries go to a new file that replaces OUTPUT only when every one is in.
-  const std::string temporary = CreateTemporaryBeside(output);
-  try {
-    for (std::size_t i = 1; i < args.Positional.size(); i++)
-      TFileLZH(Utf8ToCp1250(args.Positional[i]), true, true, 0, temporary).Compress();
-    {
-      // On disk before it replaces anything.
-      lzhio::TFd fd(::open(NativeFileName(temporary).c_str(), O_WRONLY | O_CLOEXEC));
-      if (!fd.IsOpen() || ::fsync(fd.Get()) != 0)
-        throw SystemError(output, errno);
-      fd.Close(output);
-    }
-    if (::rename(NativeFileName(temporary).c_str(), NativeFileName(output).c_str()) != 0)
-      throw SystemError(output, errno);
-  } catch (...) {
-    ::unlink(NativeFileName(temporary).c_str());
-    throw;
-  }
+  fileio::TAtomicFile packed(output);
+  const std::string temporary = Utf8ToCp1250(packed.TempPath());
+  for (std::size_t i = 1; i < args.Positional.size(); i++)
+    TFileLZH(Utf8ToCp1250(args.Positional[i]), true, true, 0, temporary).Compress();
+  packed.Commit();
   return 0;
 }
 

@@ -3,5 +3,5 @@
 #include <cstring>
 
 EInOutError SystemError(const std::string& fileName, int errnoValue) {
-  return EInOutError(std::string(std::strerror(errnoValue)) + ": " + fileName);
+  return EInOutError(std::string(std::strerror(errnoValue)) + ": " + fileName, errnoValue);
 }

@@ -15,6 +15,9 @@ public:
 class EInOutError : public Exception {
 public:
   using Exception::Exception;
+  EInOutError(const std::string& message, int errorCode) : Exception(message), ErrorCode(errorCode) {}
+  // The errno behind the failure, 0 when it was not a system call's.
+  int ErrorCode = 0;
 };
 
 // A file that cannot be opened: "Soubor %s nelze otevřít".

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/Errors.h"
+#include "core/FileIo.h"
 #include "formats/Cp1250Utf8.h"
 
 extern char** environ;
@@ -151,27 +153,12 @@ bool WriteFileIfChanged(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path(), ec);
   if (ec)
     return false;
-  std::string temp = path.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0)
-    return false;
-  bool ok = ::fchmod(fd, 0644) == 0;
-  size_t done = 0;
-  while (ok && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<size_t>(n);
-  }
-  ok = ::fsync(fd) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
+  try {
+    fileio::WriteFileAtomically(fileio::TNativePath{path.string()}, text.data(), text.size());
     return true;
-  ::unlink(temp.c_str());
-  return false;
+  } catch (const Exception&) {
+    return false;
+  }
 }
 
 struct TChanged {

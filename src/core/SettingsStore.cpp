@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "core/Errors.h"
+#include "core/FileIo.h"
 #include "core/Format.h"
 #include "core/Numbers.h"
 #include "core/Paths.h"
@@ -27,26 +28,6 @@ const char kVendorFolder[] = "T.V.X.";
 // A settings file is a few kilobytes; anything this big is not one.
 constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
 
-// A file descriptor closed when it goes out of scope (which also releases its flock).
-class TFileHandle {
-public:
-  explicit TFileHandle(int fd = -1) : FFd(fd) {}
-  ~TFileHandle() { Reset(); }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-  int Get() const { return FFd; }
-  // Closes now; returns close()'s errno, 0 when fine.
-  int Close() {
-    const int fd = FFd;
-    FFd = -1;
-    return fd >= 0 && ::close(fd) != 0 ? errno : 0;
-  }
-  void Reset() { Close(); }
-
-private:
-  int FFd;
-};
-
 std::string SystemText(int errnoValue) { return std::strerror(errnoValue); }
 
 // The name in a message: native names are UTF-8, messages code page 1250.
@@ -57,7 +38,7 @@ enum class TReadResult { Missing, Read, Failed };
 // Reads the whole file; on failure err is the errno (EFBIG for an oversized one).
 TReadResult ReadWholeFile(const std::string& fileName, std::string& text, int& err) {
   text.clear();
-  TFileHandle fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+  fileio::TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {
     err = errno;
     return err == ENOENT || err == ENOTDIR ? TReadResult::Missing : TReadResult::Failed;
@@ -106,20 +87,6 @@ int TakeLock(const std::string& lockName) {
     }
   }
   return fd;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 std::string FolderOf(const std::string& fileName) {
@@ -241,7 +208,7 @@ void TSettingsStore::LoadUser() {
   // Look again under the lock: another instance may just have replaced the file, and no one
   // may replace it while it is being moved aside. Without a lock (a read-only folder) the
   // file cannot be moved anyway.
-  TFileHandle lock(TakeLock(FFileName + ".lock"));
+  fileio::TFd lock(TakeLock(FFileName + ".lock"));
   result = ReadWholeFile(FFileName, text, err);
   if (result == TReadResult::Missing || (result == TReadResult::Read && ParseSettingsText(text, FUser, &problem)))
     return;
@@ -291,7 +258,7 @@ void TSettingsStore::Save() {
   if (ec)
     throw fail(ec.value());
 
-  TFileHandle lock(TakeLock(FFileName + ".lock"));
+  fileio::TFd lock(TakeLock(FFileName + ".lock"));
   if (lock.Get() < 0)
     throw fail(errno);
   if (FMoveAsidePending) {
@@ -302,24 +269,14 @@ void TSettingsStore::Save() {
   }
 
   const std::string text = FormatSettingsText(FUser);
-  std::string tempName = FFileName + ".tmp-XXXXXX";
-  TFileHandle temp(::mkostemp(tempName.data(), O_CLOEXEC));
-  if (temp.Get() < 0)
-    throw fail(errno);
-  int err = 0;
-  if (!WriteAll(temp.Get(), text) || ::fsync(temp.Get()) != 0)
-    err = errno;
-  if (const int closeErr = temp.Close(); !err && closeErr)
-    err = closeErr;
-  if (!err && ::rename(tempName.c_str(), FFileName.c_str()) != 0)
-    err = errno;
-  if (err) {
-    ::unlink(tempName.c_str());
-    throw fail(err);
+  try {
+    // Private like the rest of the user's settings: it holds the scrambled passwords.
+    fileio::TAtomicFile file(fileio::TNativePath{FFileName}, 0600);
+    fileio::WriteAll(file.Fd(), text.data(), text.size(), file.Target());
+    file.Commit();
+  } catch (const EInOutError& error) {
+    throw fail(error.ErrorCode);
   }
-  // Make the rename itself durable; a failure here leaves a complete file either way.
-  if (TFileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.Get() >= 0)
-    ::fsync(dir.Get());
   FModified = false;
 }
 
