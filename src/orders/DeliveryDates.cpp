@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "core/AppContext.h"
 #include "core/AppSettings.h"
 #include "core/DateFormat.h"
 #include "core/Format.h"
@@ -188,6 +189,10 @@ bool CheckDeliveryDates(TOrder& order, const TDeliveryRules& rules, TDateTime to
     order.MarkChanged();
   }
   return true;
+}
+
+bool CheckDeliveryDates(TOrder& order, IDeliveryDateDialog& dialog) {
+  return CheckDeliveryDates(order, TDeliveryRules::FromSettings(App().Settings), Today(), dialog);
 }
 
 namespace DeliveryDateField {

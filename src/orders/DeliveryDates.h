@@ -119,6 +119,9 @@ public:
 // note marks the order changed); false when the user cancelled (nothing changes).
 bool CheckDeliveryDates(TOrder& order, const TDeliveryRules& rules, TDateTime today, IDeliveryDateDialog& dialog,
                         const Locale& locale = CurrentLocale());
+// The same with the application context's settings (App()) and the current date: what Save,
+// Save as and the send flow call.
+bool CheckDeliveryDates(TOrder& order, IDeliveryDateDialog& dialog);
 
 // The main window's date fields on the details tab.
 namespace DeliveryDateField {
