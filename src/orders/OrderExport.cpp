@@ -52,7 +52,8 @@ std::string DataCell(const TOrderItem& line, int id, char delimiter, const std::
   std::string text = OrderCellText(&line, id, env.Cells);
   const std::uint8_t kind = ColumnInfos()[size_t(id)].ValueKind;
   if (kind == vkNumber || kind == vkAmount) {
-    text.erase(0, text.find_first_not_of(' ') == std::string::npos ? text.size() : text.find_first_not_of(' '));
+    const size_t first = text.find_first_not_of(' ');
+    text.erase(0, first == std::string::npos ? text.size() : first);
     const char userSeparator = env.Cells.Loc().DecimalSeparator;
     if (!decimalSeparator.empty() && decimalSeparator[0] != userSeparator) {
       const size_t at = text.find(userSeparator);
