@@ -118,7 +118,7 @@ TCommandCards CommandCards(const std::string& kartyFile, const TAppSettings& set
     const int index = list->IndexOfCode(code);
     return index < 0 ? nullptr : &list->Items(index);
   };
-  return TCommandCards{std::move(lookup), list};
+  return TCommandCards{std::move(lookup), list, copy.PriceListVerified};
 }
 
 void AddCatalogueCommands(std::vector<CliCommand>& commands) {

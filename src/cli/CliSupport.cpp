@@ -5,6 +5,11 @@ std::string CliArgs::Option(const std::string& name, const std::string& fallback
   return it == Options.end() ? fallback : it->second;
 }
 
+std::vector<std::string> CliArgs::OptionValues(const std::string& name) const {
+  const auto it = Repeated.find(name);
+  return it == Repeated.end() ? std::vector<std::string>{} : it->second;
+}
+
 CliArgs ParseCliArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                      const std::set<std::string>& flagOptions) {
   CliArgs result;
@@ -34,6 +39,7 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args, const std::set<std::s
         value = args[++i];
       }
       result.Options[name] = value;
+      result.Repeated[name].push_back(value);
     } else if (flagOptions.count(name) && !hasInlineValue) {
       result.Flags.insert(name);
     } else {

@@ -15,14 +15,18 @@ public:
 };
 
 // The arguments of one subcommand: "--name value" options, "--flag" switches and the
-// positional arguments; "--" ends the options.
+// positional arguments; "--" ends the options. An option given more than once keeps its last
+// value in Options and every value, in order, in Repeated.
 struct CliArgs {
   std::map<std::string, std::string> Options;
+  std::map<std::string, std::vector<std::string>> Repeated;
   std::set<std::string> Flags;
   std::vector<std::string> Positional;
 
   bool Has(const std::string& option) const { return Options.count(option) || Flags.count(option); }
   std::string Option(const std::string& name, const std::string& fallback = "") const;
+  // Every value of a repeatable option, in the order given; empty when it was not given.
+  std::vector<std::string> OptionValues(const std::string& name) const;
 };
 
 // Throws UsageError for an unknown option or a value option without its value.
