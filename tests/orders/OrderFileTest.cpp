@@ -490,3 +490,38 @@ TEST(OrderFileFormat, NumbersInTheUsersForm) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(OrderFileFormat, DatesAndStampsInTheUsersForm) {
+  const Locale czech = Locale::Czech();
+  int year = 0, month = 0, day = 0;
+  DecodeDate(Now(), year, month, day);
+  const struct {
+    const char* Text;
+    TDateTime Value; // -1: does not read
+  } kCases[] = {
+      {"17.03.2025", EncodeDate(2025, 3, 17)},
+      {"17.3.2025 9:05", EncodeDate(2025, 3, 17) + (9 * 60 + 5) / 1440.0},
+      {" 1.1.2001 00:00:30 ", EncodeDate(2001, 1, 1) + 30 / 86400.0},
+      {"17.03.25", EncodeDate(2025, 3, 17)},
+      {"17.03.75", EncodeDate(1975, 3, 17)},
+      {"17.03", EncodeDate(year, 3, 17)}, // this year
+      {"31.02.2025", -1},
+      {"17.03.2025 25:00", -1},
+      {"17.03.2025 10", -1},
+      {"17/03/2025", -1},
+      {"2025-03-17", -1},
+      {"17", -1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.Text);
+    TDateTime value = 0;
+    EXPECT_EQ(ReadOrderDateTime(c.Text, czech, value), c.Value >= 0);
+    if (c.Value >= 0) {
+      EXPECT_NEAR(value, c.Value, 1e-9);
+    }
+  }
+}
+
+} // namespace
