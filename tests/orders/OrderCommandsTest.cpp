@@ -96,17 +96,23 @@ TEST_F(OrderCommandsTest, SaveInPlaceOnlyForAnObxFile) {
 }
 
 TEST_F(OrderCommandsTest, SaveAsOfANewOrderChecksTheDatesFirstAndProposesTheName) {
-  Ui.SaveChoice = TFileDialogChoice{Dir.File("OB250317.obx"), 1};
+  // The check corrects the delivery date; the proposal carries the corrected one.
+  Commands.CheckDeliveryDates = [this](TOrder& order) {
+    Ui.Calls.push_back("check");
+    order.DeliveryDate = EncodeDate(2025, 3, 14);
+    return DatesPass;
+  };
+  Ui.SaveChoice = TFileDialogChoice{Dir.File("OB250314.obx"), 1};
   ASSERT_TRUE(Commands.Save());
   EXPECT_EQ(Ui.Calls, (std::vector<std::string>{"check", "save dialog"}));
   const TFileDialogRequest& r = Ui.Requests.back();
-  EXPECT_EQ(r.FileName, "OB250317");
+  EXPECT_EQ(r.FileName, "OB250314");
   EXPECT_EQ(r.InitialFolder, Settings.Orders);
   EXPECT_EQ(r.DefaultExt, "obx");
   EXPECT_EQ(r.FilterIndex, 1);
   EXPECT_EQ(Cp1250ToUtf8(r.Filter), "Objednávky (*.obx)|*.obx|Textový soubor (*.txt)|*.txt|Databáze dBase "
                                     "(*.dbf)|*.dbf|Microsoft Excel (*.xls)|*.xls");
-  EXPECT_EQ(Order.FileName, Dir.File("OB250317.obx"));
+  EXPECT_EQ(Order.FileName, Dir.File("OB250314.obx"));
 
   // A cancelled check ends before the dialog.
   Ui.Calls.clear();
