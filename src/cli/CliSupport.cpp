@@ -1,8 +1,17 @@
 #include "cli/CliSupport.h"
 
+#include "core/Errors.h"
+#include "core/Format.h"
+#include "formats/Cp1250Utf8.h"
+
 std::string CliArgs::Option(const std::string& name, const std::string& fallback) const {
   const auto it = Options.find(name);
   return it == Options.end() ? fallback : it->second;
+}
+
+std::vector<std::string> CliArgs::OptionValues(const std::string& name) const {
+  const auto it = Repeated.find(name);
+  return it == Repeated.end() ? std::vector<std::string>{} : it->second;
 }
 
 CliArgs ParseCliArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
@@ -34,6 +43,7 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args, const std::set<std::s
         value = args[++i];
       }
       result.Options[name] = value;
+      result.Repeated[name].push_back(value);
     } else if (flagOptions.count(name) && !hasInlineValue) {
       result.Flags.insert(name);
     } else {
@@ -43,16 +53,38 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args, const std::set<std::s
   return result;
 }
 
+Locale DotLocale() {
+  Locale locale = Locale::Czech();
+  locale.DecimalSeparator = '.';
+  return locale;
+}
+
+TDateTime CommandDate(const std::string& utf8) {
+  const TDateTime date = TextToDate(Utf8ToCp1250(utf8));
+  if (date == 0)
+    throw Exception(Format(Cz("'%s' není platné datum"), {Utf8ToCp1250(utf8)}));
+  return date;
+}
+
 std::string EscapeField(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (char c : utf8) {
     switch (c) {
-    case '\\': out += "\\\\"; break;
-    case '\t': out += "\\t"; break;
-    case '\r': out += "\\r"; break;
-    case '\n': out += "\\n"; break;
-    default: out += c;
+    case '\\':
+      out += "\\\\";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    default:
+      out += c;
     }
   }
   return out;

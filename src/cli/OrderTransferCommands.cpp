@@ -9,6 +9,7 @@
 #include "catalogue/PriceList.h"
 #include "cli/CliSupport.h"
 #include "cli/CommandSettings.h"
+#include "cli/OrderCommands.h"
 #include "core/AppSettings.h"
 #include "core/Errors.h"
 #include "core/Format.h"
@@ -20,35 +21,6 @@
 #include "ui/ColumnLayouts.h"
 
 namespace {
-
-Locale DotLocale() {
-  Locale locale = Locale::Czech();
-  locale.DecimalSeparator = '.';
-  return locale;
-}
-
-// The price list of --karty or of the settings' "PriceList".
-std::shared_ptr<TPriceList> LoadTransferPriceList(TAppSettings settings, const std::string& kartyFile) {
-  if (!kartyFile.empty())
-    settings.PriceList = kartyFile;
-  auto list = std::make_shared<TPriceList>();
-  IPriceListHost host;
-  list->LoadPriceListOrThrow(settings, host);
-  return list;
-}
-
-// The order file's reader belongs to the order-file commands; until it is wired here the
-// export has no order to read.
-void ReadCommandOrder(TOrder& /*order*/, const std::string& path, TPriceList& /*cards*/) {
-  throw Exception(Format(Cz("Soubor objednávky %s zatím nelze načíst"), {path}));
-}
-
-TDateTime CommandDate(const std::string& utf8) {
-  const TDateTime date = TextToDate(Utf8ToCp1250(utf8));
-  if (date == 0)
-    throw Exception(Format(Cz("'%s' není platné datum"), {Utf8ToCp1250(utf8)}));
-  return date;
-}
 
 // Failed rows go to the error stream; the answer is the command's option.
 class TCommandImportProblems : public IImportProblemDialog {
@@ -70,18 +42,18 @@ int OrderExport(const CliArgs& args, std::ostream& /*out*/, std::ostream& err) {
     throw UsageError("give exactly one of --txt OUT and --xls OUT");
   const bool spreadsheet = args.Has("xls");
   const std::string outPath = Utf8ToCp1250(args.Option(spreadsheet ? "xls" : "txt"));
-  const TCommandSettings loaded = LoadCommandSettings(args, err, HeadlessLoadOptions());
-  const std::shared_ptr<TPriceList> list = LoadTransferPriceList(loaded.Settings, Utf8ToCp1250(args.Option("karty")));
+  TCommandSettings loaded = LoadCommandSettings(args, err, HeadlessLoadOptions());
   TOrder order;
-  ReadCommandOrder(order, Utf8ToCp1250(args.Positional[0]), *list);
+  ReadCommandOrder(order, Utf8ToCp1250(args.Positional[0]), Utf8ToCp1250(args.Option("karty")), loaded, CommandCards,
+                   err);
   RunOrderExport(order, loaded.Settings, loaded.Store, outPath, spreadsheet ? 4 : 2);
   return 0;
 }
 
 int OrderImport(const CliArgs& args, std::ostream& out, std::ostream& err) {
   RequirePositional(args, 1);
-  const TCommandSettings loaded = LoadCommandSettings(args, err, HeadlessLoadOptions());
-  const std::shared_ptr<TPriceList> list = LoadTransferPriceList(loaded.Settings, Utf8ToCp1250(args.Option("karty")));
+  TCommandSettings loaded = LoadCommandSettings(args, err, HeadlessLoadOptions());
+  const std::shared_ptr<TPriceList> list = LoadCommandPriceList(loaded.Settings, Utf8ToCp1250(args.Option("karty")));
   TOrder order;
   RunOrderImport(order, Utf8ToCp1250(args.Positional[0]), CardByEANIn(*list), ReadImportPatterns(loaded.Store),
                  args.Has("stop-on-error"), out, err);
@@ -126,19 +98,10 @@ void RunOrderImport(TOrder& order, const std::string& source, const TCardByEAN& 
   try {
     Import(order, source, ImportTypeOf(source), cards, patterns, problems);
   } catch (...) {
-    PrintTransferOrderLines(order, out);
+    PrintOrderLines(order, out);
     throw;
   }
-  PrintTransferOrderLines(order, out);
-}
-
-void PrintTransferOrderLines(const TOrder& order, std::ostream& out) {
-  const Locale dot = DotLocale();
-  for (int i = 0; i < order.Count(); ++i) {
-    const TOrderItem& item = order.Line(i);
-    out << "line\t" << EscapeField(Cp1250ToUtf8(item.Code)) << '\t' << FloatToStrGeneral(item.Quantity, dot) << '\t'
-        << FloatToStrGeneral(item.Packages, dot) << '\n';
-  }
+  PrintOrderLines(order, out);
 }
 
 void RunDeliveryCheck(TDateTime date, TDateTime today, const TDeliveryRules& rules, std::ostream& out) {

@@ -27,13 +27,9 @@ int ImportTypeOf(const std::string& source);
 // Imports source (code page 1250 name) into order as Open does (the order's FileName becomes
 // the source). Every failed row's message goes to err (UTF-8, one line); with stopOnError the
 // first one ends the import. The order's lines are written to out in every case (see
-// PrintTransferOrderLines); an error that ended the import is raised afterwards.
+// PrintOrderLines); an error that ended the import is raised afterwards.
 void RunOrderImport(TOrder& order, const std::string& source, const TCardByEAN& cards, const TImportPatterns& patterns,
                     bool stopOnError, std::ostream& out, std::ostream& err);
-
-// line<TAB>CODE<TAB>QUANTITY<TAB>PACKAGES for every order line in order (UTF-8, numbers in the
-// shortest general form with "."). To be joined with the order commands' printer.
-void PrintTransferOrderLines(const TOrder& order, std::ostream& out);
 
 // The check dialog's OK rules on date: "ok" or the error text, then quick<TAB>0|1 for the
 // quick test (UTF-8).

@@ -119,7 +119,7 @@ TEST_F(OrderEnterTest, CommandLoadsSettingsAndPassesTheCardFile) {
   std::istringstream in("V1\t0\t13\nV1\t0\t151\nV1\t0\t150\n");
   std::vector<CliCommand> commands;
   AddOrderCommands(commands, source, in);
-  ASSERT_EQ(commands.size(), 1u);
+  ASSERT_EQ(commands.size(), 2u);
   const CliCommand& command = commands[0];
   EXPECT_EQ(command.Words, (std::vector<std::string>{"order", "enter"}));
 

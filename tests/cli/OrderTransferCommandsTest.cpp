@@ -9,6 +9,7 @@
 #include "core/AppSettings.h"
 #include "core/SettingsStore.h"
 #include "orders/Order.h"
+#include "orders/OrderFile.h"
 #include "support/TestSupport.h"
 #include "ui/ColumnLayouts.h"
 
@@ -139,6 +140,22 @@ TEST_F(OrderTransferCommandsTest, ExportUsesTheStoredOrderLayoutAndTheFileTypesS
   RunOrderExport(order, settings, store, out, 2);
   EXPECT_EQ(ReadFileBytes(out), "K\xf3"
                                 "d,Objedn\xe1no\r\nT1,2.5\r\n");
+
+  // The command reads the order file as Open does, with the lines linked to --karty's cards.
+  TOrder saved;
+  TPriceListItem kavaCard;
+  kavaCard.Kod = "K2";
+  TOrderItem kava;
+  kava.Code = "K2";
+  kava.Card = &kavaCard;
+  kava.Quantity = 4;
+  saved.Append(kava);
+  const std::string orderFile = Dir.File("a.obx");
+  ASSERT_TRUE(WriteOrderFile(saved, orderFile, true, false, settings));
+  const CliResult exported = Run({"order", "export", orderFile, "--karty", Karty, "--txt", out});
+  EXPECT_EQ(exported.Code, 0) << exported.Err;
+  // The stored settings export every column; the card's name shows the line found its card.
+  EXPECT_NE(ReadFileBytes(out).find("K\xe1va,1,,4,"), std::string::npos) << ReadFileBytes(out);
 
   EXPECT_EQ(Run({"order", "export", "x.obx"}).Code, 2);
   EXPECT_EQ(Run({"order", "export", "x.obx", "--txt", "a", "--xls", "b"}).Code, 2);
