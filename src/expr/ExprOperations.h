@@ -27,7 +27,7 @@ inline constexpr std::uint8_t kExprClassPush = 11;
 // The table; index 0 is an empty placeholder so that a row number indexes it directly.
 extern const TExprOperation kExprOperations[kExprRowCount + 1];
 
-// Row numbers the compiler emits and the evaluator treats specially.
+// Row numbers the compiler emits and the evaluator handles on their own.
 enum : std::uint8_t {
   kRowGetVar = 18,
   kRowGetVar2 = 19,
@@ -70,7 +70,7 @@ struct TExprValue {
 
 // Runs the operation of row (1 to 83) on its arguments args[0] .. args[n - 1] (n = the row's
 // argument count; the first argument lowest) and leaves the result in args[0]. Returns 0 or
-// the run-time error code; after an error args[0] is unspecified. Never throws for a
+// the run-time error code; after an error args[0] holds no meaningful value. Never throws for a
 // well-formed call except std::bad_alloc; a non-finite numeric result is code 10.
 std::uint8_t RunExprOperation(std::uint8_t row, TExprValue* args);
 
