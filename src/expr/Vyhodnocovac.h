@@ -51,7 +51,11 @@ public:
   // failure the compiled code is unusable (Evaluate gives code 26) and the caller discards
   // the evaluator.
   std::uint8_t Compile(std::string_view expression);
-  // Runs the compiled code. The result value is left in NumValue or StrValue.
+  // Runs the compiled code. The result value is left in NumValue or StrValue. Each call starts
+  // with an empty stack, so it may be called any number of times, also after a failure. Any
+  // exception (from the platform or from ReadVariable) ends it with code 10, as does a
+  // non-finite numeric result and a text value growing beyond 1 MiB (treated as running out
+  // of memory). Allocates nothing once the stack's texts have reached their usual sizes.
   TEvalResult Evaluate();
 
   const std::string& Source() const { return FSource; }

@@ -47,6 +47,7 @@ TEST_F(VyhodnocovacTest, ReadsCharactersAndTokensAsTheLanguageDoes) {
       {"'say \"hi\"'", "t:say \"hi\""},
       {"'  a b  '", "t:  a b  "},
       {"'ab", "c12"},
+      {"'a\tb'", "t:a\tb"}, // raw inside a literal: a tab is taken as it stands
       // A name runs on through spaces into a following keyword.
       {"A AND B", "c15"},
       {"(A) AND (B)", "n:0"},
@@ -428,6 +429,18 @@ TEST_F(VyhodnocovacTest, EvaluatesRepeatedlyWithChangingVariables) {
     EXPECT_EQ(evaluator.NumValue, price > 100 ? 1 : 0);
   }
   EXPECT_EQ(evaluator.Reads, 6);
+}
+
+TEST_F(VyhodnocovacTest, AFailedEvaluationLeavesNothingBehind) {
+  TTestVyhodnocovac evaluator;
+  ASSERT_EQ(evaluator.Compile("10/(CENA-50) & NAZEV"), 0);
+  evaluator.Values["CENA"].Num = 50;
+  EXPECT_EQ(evaluator.Evaluate().Code, 25);
+  evaluator.Values["CENA"].Num = 55;
+  const TEvalResult result = evaluator.Evaluate();
+  ASSERT_EQ(result.Code, 0);
+  EXPECT_EQ(result.Type, kExprText);
+  EXPECT_EQ(evaluator.StrValue, "2Pivo");
 }
 
 TEST_F(VyhodnocovacTest, NothingCompiledOrAFailedCompileEvaluatesTo26) {
