@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "expr/ExprOperations.h"
+
 // Value types of the expression language. 1 (whole number) is only an argument kind.
 enum : std::uint8_t { kExprNumber = 0, kExprWhole = 1, kExprText = 2 };
 
@@ -22,6 +24,22 @@ struct TEvalResult {
 // supplies them through FindVariable and ReadVariable. Texts are code page 1250.
 //
 // Failures are small numeric codes only; neither Compile nor Evaluate ever throws.
+//
+// Bounds: the language itself never needs more than 2048 bytes of code, a text literal of 255
+// bytes, 128 stack entries, nor deep nesting. Compile rejects with code 11 (no other failure
+// uses it) an expression whose code would exceed 2048 bytes, a text literal longer than 255
+// bytes, more than kExprMaxNesting levels of parentheses, prefix operators or function
+// arguments inside each other, or code that would need more than kExprStackSize stack entries
+// at run time. Compile also gives 11 when an unexpected failure (out of memory, an exception
+// from FindVariable) stops it. So any text, of any length, compiles or fails cleanly, and the
+// evaluation stays inside its code and its stack.
+inline constexpr std::size_t kExprCodeLimit = 2048;
+inline constexpr std::size_t kExprStackSize = 128;
+inline constexpr int kExprMaxNesting = 200;
+inline constexpr std::uint8_t kExprLimitExceeded = 11;
+
+class TExprCompiler;
+
 class TVyhodnocovac {
 public:
   TVyhodnocovac();
@@ -33,7 +51,11 @@ public:
   // failure the compiled code is unusable (Evaluate gives code 26) and the caller discards
   // the evaluator.
   std::uint8_t Compile(std::string_view expression);
-  // Runs the compiled code. The result value is left in NumValue or StrValue.
+  // Runs the compiled code. The result value is left in NumValue or StrValue. Each call starts
+  // with an empty stack, so it may be called any number of times, also after a failure. Any
+  // exception (from the platform or from ReadVariable) ends it with code 10, as does a
+  // non-finite numeric result and a text value growing beyond 1 MiB (treated as running out
+  // of memory). Allocates nothing once the stack's texts have reached their usual sizes.
   TEvalResult Evaluate();
 
   const std::string& Source() const { return FSource; }
@@ -53,6 +75,12 @@ protected:
   virtual bool ReadVariable(std::int32_t id, std::uint8_t& type);
 
 private:
+  friend class TExprCompiler;
+  TEvalResult Run();
+
   std::string FSource;
   std::vector<std::uint8_t> FCode;
+  // The evaluation stack, kept between evaluations so that an evaluation allocates nothing
+  // once the texts on it have grown to their usual size.
+  std::vector<TExprValue> FStack;
 };
