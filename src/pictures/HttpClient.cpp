@@ -76,7 +76,7 @@ std::string EncodeUrlForRequest(const std::string& url) {
   return result;
 }
 
-TCurlHttpClient::TCurlHttpClient(THttpLimits limits) : FLimits(limits) { InitCurlOnce(); }
+TCurlHttpClient::TCurlHttpClient(THttpOptions options) : FOptions(std::move(options)) { InitCurlOnce(); }
 
 THttpReply TCurlHttpClient::Get(const std::string& url) {
   std::unique_ptr<CURL, TCurlDeleter> handle(curl_easy_init());
@@ -85,7 +85,7 @@ THttpReply TCurlHttpClient::Get(const std::string& url) {
   CURL* curl = handle.get();
 
   TTransfer transfer;
-  transfer.Limit = FLimits.MaxBodyBytes;
+  transfer.Limit = FOptions.MaxBodyBytes;
   char errorText[CURL_ERROR_SIZE] = {};
   const std::string wireUrl = EncodeUrlForRequest(url);
 
@@ -93,26 +93,28 @@ THttpReply TCurlHttpClient::Get(const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, FLimits.MaxRedirects > 0 ? 1L : 0L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, FLimits.MaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, FOptions.MaxRedirects > 0 ? 1L : 0L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, FOptions.MaxRedirects);
   // Worker threads must not get the signals libcurl would otherwise use for its time-outs.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, FLimits.ConnectTimeoutMs);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, FLimits.TotalTimeoutMs);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, FOptions.ConnectTimeoutMs);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, FOptions.TotalTimeoutMs);
   // A declared length above the limit is refused before any of the body arrives; the write
   // callback stops replies that do not declare one.
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(FLimits.MaxBodyBytes));
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(FOptions.MaxBodyBytes));
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, "Objednavky");
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+  if (!FOptions.CaFile.empty())
+    curl_easy_setopt(curl, CURLOPT_CAINFO, FOptions.CaFile.c_str());
 
   const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
     std::string reason;
     if (transfer.TooLarge || code == CURLE_FILESIZE_EXCEEDED)
-      reason = Format(Cz("odpověď je delší než %d bajtů"), {static_cast<unsigned long>(FLimits.MaxBodyBytes)});
+      reason = Format(Cz("odpověď je delší než %d bajtů"), {static_cast<unsigned long>(FOptions.MaxBodyBytes)});
     else
       reason = Utf8ToCp1250(errorText[0] ? errorText : curl_easy_strerror(code));
     throw EHttpError(Format(Cz("Obrázek %s nelze stáhnout: %s"), {url, reason}));

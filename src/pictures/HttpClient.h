@@ -29,15 +29,17 @@ public:
   virtual THttpReply Get(const std::string& url) = 0;
 };
 
-// Limits that keep a broken or hostile server from filling the memory and the disk or from
-// holding a worker forever.
-struct THttpLimits {
+// How requests are made. The limits keep a broken or hostile server from filling the memory
+// and the disk or from holding a worker forever.
+struct THttpOptions {
   long ConnectTimeoutMs = 15000;
   // The whole exchange, reply body included.
   long TotalTimeoutMs = 120000;
   std::size_t MaxBodyBytes = 32u * 1024 * 1024;
   // Redirections followed (to http and https addresses only).
   long MaxRedirects = 5;
+  // Certificates (PEM, native path) trusted instead of the system's store; empty for the store.
+  std::string CaFile;
 };
 
 // GET through libcurl over http and https (certificates checked against the system's store;
@@ -46,13 +48,13 @@ struct THttpLimits {
 // like) are sent percent-encoded. Thread-safe: every call uses its own connection.
 class TCurlHttpClient : public IHttpClient {
 public:
-  explicit TCurlHttpClient(THttpLimits limits = {});
+  explicit TCurlHttpClient(THttpOptions options = {});
   THttpReply Get(const std::string& url) override;
 
-  const THttpLimits& Limits() const { return FLimits; }
+  const THttpOptions& Options() const { return FOptions; }
 
 private:
-  THttpLimits FLimits;
+  THttpOptions FOptions;
 };
 
 // The address as it goes on the wire (see TCurlHttpClient).

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <unordered_set>
 
 #include "catalogue/PriceList.h"
@@ -199,6 +200,9 @@ void TImgList::SaveTableOrThrow(const TPictureOptions& options) const {
         records.push_back(*entry);
   }
   try {
+    // A pictures folder that no download has needed yet is made now rather than reported.
+    if (!options.Folder.empty())
+      std::filesystem::create_directories(NativeFileName(options.Folder));
     // The whole table is written under a temporary name, so a failure leaves the old one.
     fileio::TAtomicFile file(TableFile(options));
     TDBFFile table(Utf8ToCp1250(file.TempPath()), TDBFConversion::Cp852);

@@ -102,8 +102,8 @@ public:
   bool LoadTable(const TPictureOptions& options, TDateTime today);
 
   // Writes OBRAZKY.DBF anew with the entries in state 1 whose local name is not their picture
-  // name. The table is written under a temporary name beside it and put in place only when
-  // complete. Raises Exception "Chyba při ukládání tabulky s obrázky\r%s"; an earlier table then
+  // name (the pictures folder is created when missing). The table is written under a temporary name beside it and put
+  // in place only when complete. Raises Exception "Chyba při ukládání tabulky s obrázky\r%s"; an earlier table then
   // stays as it was.
   void SaveTableOrThrow(const TPictureOptions& options) const;
   bool SaveTable(const TPictureOptions& options) const;

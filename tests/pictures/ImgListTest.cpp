@@ -210,13 +210,20 @@ TEST_F(ImgListTest, SavingWritesOnlyDownloadsUnderOtherNamesAndReadsBack) {
 
 TEST_F(ImgListTest, ATableThatCannotBeWrittenIsReportedAndLeavesNothingBehind) {
   Stored("a?.jpg", "TMP$$$1.jpg");
-  Options.Folder = Dir.File("missing");
+  // A pictures folder that is a file.
+  WriteFileBytes(Dir.File("file"), "");
+  Options.Folder = Dir.File("file");
   try {
     List.SaveTableOrThrow(Options);
     FAIL() << "no error";
   } catch (const Exception& e) {
     EXPECT_EQ(std::string(e.what()).rfind(Utf8ToCp1250("Chyba při ukládání tabulky s obrázky\r"), 0), 0u);
   }
+  // A folder no download has made yet is made for the table.
+  Options.Folder = Dir.File("new/sub");
+  List.SaveTableOrThrow(Options);
+  EXPECT_TRUE(fs::exists(Dir.File("new/sub/OBRAZKY.DBF")));
+
   // The table is written beside its place and renamed: only the finished table is left.
   Options.Folder = Dir.File("obr");
   WriteFileBytes(File("OBRAZKY.DBF"), "old");

@@ -80,7 +80,7 @@ protected:
     Options.Folder = Dir.File("obr");
     Options.WebFolder = Server.Url() + "/web";
     List.SetClock(FixedMoment);
-    THttpLimits limits;
+    THttpOptions limits;
     limits.ConnectTimeoutMs = 2000;
     limits.TotalTimeoutMs = 5000;
     limits.MaxBodyBytes = 4096;
@@ -129,7 +129,13 @@ TEST_F(LoadPictureTest, OnlyACompleteReplyWithABodyIsStored) {
       // A dead server is given up after the total time-out.
       {"slow.jpg", {200, "JPEG", true}, kObrNotAvailable, true},
   };
-  Http = std::make_shared<TCurlHttpClient>(THttpLimits{2000, 300, 4096, 5});
+  Http = std::make_shared<TCurlHttpClient>([] {
+    THttpOptions options;
+    options.ConnectTimeoutMs = 2000;
+    options.TotalTimeoutMs = 300;
+    options.MaxBodyBytes = 4096;
+    return options;
+  }());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     Server.Set(std::string("/web/") + c.Name, c.Reply);
