@@ -17,6 +17,7 @@ const std::vector<CliCommand>& Commands() {
     AddSettingsCommands(list);
     AddCatalogueCommands(list);
     AddOrderTransferCommands(list);
+    AddPictureCommands(list);
     return list;
   }();
   return commands;

@@ -66,3 +66,4 @@ void AddLzhCommands(std::vector<CliCommand>& commands);
 void AddSettingsCommands(std::vector<CliCommand>& commands);
 void AddCatalogueCommands(std::vector<CliCommand>& commands);
 void AddOrderTransferCommands(std::vector<CliCommand>& commands);
+void AddPictureCommands(std::vector<CliCommand>& commands);
