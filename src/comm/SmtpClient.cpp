@@ -151,6 +151,14 @@ bool TCurlSmtpClient::Send(const TSmtpRequest& request) {
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(implicitTls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+  if (!implicitTls) {
+    // Opportunistic STARTTLS: whoever can tamper with the connection can also hide the
+    // server's offer of TLS, so checking the certificate here would stop no attacker; it
+    // would only turn away the self-signed servers that worked in plain text before. TLS
+    // still keeps the password and the order from anyone who merely listens.
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ConnectTimeoutSeconds));
   curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(ReplyTimeoutSeconds));
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);

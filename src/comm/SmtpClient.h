@@ -34,7 +34,8 @@ public:
 };
 
 // The client over libcurl. Plain SMTP on the given port, switching to TLS (STARTTLS) when the
-// server offers it, implicit TLS on port 465; a server without TLS works as before. It logs
+// server offers it (without checking the certificate, see the source), implicit TLS with a
+// checked certificate on port 465; a server without TLS works as before. It logs
 // in only when a user name is given and the server offers authentication. Every reply is
 // awaited at most ReplyTimeoutSeconds; a transfer that stalls for as long fails too.
 class TCurlSmtpClient : public ISmtpClient {

@@ -3,6 +3,7 @@
 
 #include "comm/MailSendForm.h"
 #include "comm/SmtpClient.h"
+#include "comm/SmtpFakeServer.h"
 #include "core/AppSettings.h"
 #include "core/Errors.h"
 #include "core/Log.h"
@@ -222,6 +223,22 @@ TEST_F(SendForm, CancelClosesWithoutSending) {
   form.bCancelClick();
   EXPECT_EQ(form.ModalResult, TfmOdeslani::TModalResult::Cancel);
   EXPECT_EQ(Client.Calls, 0);
+}
+
+TEST_F(SendForm, ReachesARealServerAtTheConfiguredPort) {
+  TFakeSmtpServer server;
+  Settings.SMTPServer = " " + server.Address() + " ";
+  TCurlSmtpClient smtp;
+  TfmOdeslani form(Settings, Order, smtp);
+  form.AttachmentPath = Log.File("OB090105.obx");
+  form.FormShow();
+  form.bOKClick();
+  EXPECT_EQ(form.ModalResult, TfmOdeslani::TModalResult::OK);
+  server.Stop();
+  EXPECT_THAT(server.Commands(), ::testing::Contains("RCPT TO:<obj@dodavatel.cz>"));
+  EXPECT_THAT(server.Commands(), ::testing::Contains("RCPT TO:<sklad@dodavatel.cz>"));
+  EXPECT_THAT(server.Data(), HasSubstr("Subject: Objednavka zbozi na: pondeli 5.1.2009\r\n"));
+  EXPECT_THAT(server.Data(), HasSubstr("filename=\"OB090105.obx\"\r\n\r\nb3JkZXI=\r\n"));
 }
 
 } // namespace
