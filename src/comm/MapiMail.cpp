@@ -8,8 +8,10 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "comm/MailAddress.h"
 #include "core/Format.h"
@@ -136,6 +138,21 @@ std::string FullNativePath(const std::string& fileName) {
   std::error_code error;
   const std::filesystem::path full = std::filesystem::absolute(NativeFileName(fileName), error);
   return error ? NativeFileName(fileName) : full.lexically_normal().string();
+}
+
+// Waits up to waitMs for the child; false when it is still running then.
+bool WaitForExit(pid_t child, int waitMs, int& status) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    const pid_t done = waitpid(child, &status, WNOHANG);
+    if (done == child)
+      return true;
+    if (done < 0 && errno != EINTR)
+      throw SystemError("waitpid", errno);
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 class TSpawnActions {
@@ -315,9 +332,15 @@ bool TEmail::Send(bool showDialog) {
   if (spawnError != 0)
     throw SystemError(Utf8ToCp1250(program), spawnError);
   int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR)
-      throw SystemError(Utf8ToCp1250(program), errno);
+  if (!WaitForExit(child, Environment().VerdictWaitMs, status)) {
+    // Still running: the mail program has the message in its window. Someone has to collect
+    // the exit status eventually, or the process would linger as a zombie.
+    std::thread([child] {
+      int ignored = 0;
+      while (waitpid(child, &ignored, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+    return true;
   }
   const int code = WIFEXITED(status) ? MapiResultFromExitStatus(WEXITSTATUS(status)) : MAPI_E_FAILURE;
   if (code == MAPI_SUCCESS)

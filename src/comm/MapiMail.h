@@ -66,6 +66,11 @@ std::string MapiRecipientAddress(const TEmailRecip& recip, const std::string& de
 struct TMapiEnvironment {
   // The hand-over program (native path); empty: "xdg-email" looked up in PATH.
   std::string ProgramPath;
+  // How long to wait for the program's verdict. Some mail programs keep the hand-over
+  // running for as long as they run themselves when they had to be started for it; once
+  // this time has passed with the program still running, its compose window is up and the
+  // message counts as accepted (the program is left running and reaped in the background).
+  int VerdictWaitMs = 15000;
 };
 
 // Finds the desktop's mail hand-over and holds it ready. Reading the settings happens on
@@ -93,6 +98,7 @@ public:
 
 protected:
   void ReadMailSettings();
+  const TMapiEnvironment& Environment() const { return FEnvironment; }
 
 private:
   TMapiEnvironment FEnvironment;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "comm/MapiMail.h"
@@ -221,6 +222,16 @@ TEST_F(MapiHandOver, ExitStatusOfTheTool) {
         EXPECT_EQ(e.what(), std::string(MapiResultError(c.Code).what()));
     }
   }
+}
+
+TEST_F(MapiHandOver, ToolThatKeepsRunningCountsAsAccepted) {
+  WriteFileBytes(Tool(), "#!/bin/sh\nexec sleep 3\n");
+  chmod(Tool().c_str(), 0755);
+  TMapiEnvironment env = Env();
+  env.VerdictWaitMs = 100;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(SimpleMapiSendMail("a@x.cz", "s", true, "", "b", env));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST_F(MapiHandOver, UnloadRunsTheHandlerOnce) {
