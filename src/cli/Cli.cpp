@@ -18,6 +18,7 @@ const std::vector<CliCommand>& Commands() {
     AddCatalogueCommands(list);
     AddOrderTransferCommands(list);
     AddPictureCommands(list);
+    AddMailCommands(list);
     return list;
   }();
   return commands;

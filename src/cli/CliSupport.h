@@ -67,3 +67,4 @@ void AddSettingsCommands(std::vector<CliCommand>& commands);
 void AddCatalogueCommands(std::vector<CliCommand>& commands);
 void AddOrderTransferCommands(std::vector<CliCommand>& commands);
 void AddPictureCommands(std::vector<CliCommand>& commands);
+void AddMailCommands(std::vector<CliCommand>& commands);
