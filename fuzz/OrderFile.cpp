@@ -5,39 +5,13 @@
 #include <cstdlib>
 #include <string>
 
-#include <unistd.h>
-
+#include "FuzzScratchFile.h"
 #include "core/Errors.h"
 #include "core/ReportMessage.h"
 #include "orders/OrderFile.h"
 
-namespace {
-
-// One scratch file per fuzzing process, rewritten for every input.
-struct ScratchFile {
-  ScratchFile() {
-    char pattern[] = "/tmp/fuzz-orderfile-XXXXXX";
-    Fd = mkstemp(pattern);
-    if (Fd < 0)
-      std::abort();
-    Name = pattern;
-  }
-  ~ScratchFile() {
-    ::close(Fd);
-    ::unlink(Name.c_str());
-  }
-  void Write(const uint8_t* data, size_t size) {
-    if (::ftruncate(Fd, 0) != 0 || (size > 0 && ::pwrite(Fd, data, size, 0) != static_cast<ssize_t>(size)))
-      std::abort();
-  }
-  int Fd;
-  std::string Name;
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchFile scratch;
+  static ScratchFile scratch("orderfile");
   static TSilentMessageSink sink;
   static const Locale czech = Locale::Czech();
   static TPriceListItem card;

@@ -5,38 +5,12 @@
 #include <cstdlib>
 #include <string>
 
-#include <unistd.h>
-
+#include "FuzzScratchFile.h"
 #include "core/Errors.h"
 #include "formats/DBFFile.h"
 
-namespace {
-
-// One scratch file per fuzzing process, rewritten for every input.
-struct ScratchFile {
-  ScratchFile() {
-    char pattern[] = "/tmp/fuzz-dbf-XXXXXX";
-    Fd = mkstemp(pattern);
-    if (Fd < 0)
-      std::abort();
-    Name = pattern;
-  }
-  ~ScratchFile() {
-    ::close(Fd);
-    ::unlink(Name.c_str());
-  }
-  void Write(const uint8_t* data, size_t size) {
-    if (::ftruncate(Fd, 0) != 0 || (size > 0 && ::pwrite(Fd, data, size, 0) != static_cast<ssize_t>(size)))
-      std::abort();
-  }
-  int Fd;
-  std::string Name;
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchFile scratch;
+  static ScratchFile scratch("dbf");
   scratch.Write(data, size);
   TDBFFile table(scratch.Name, TDBFConversion::Cp852, Locale::Czech());
   try {

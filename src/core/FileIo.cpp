@@ -64,37 +64,43 @@ std::int64_t ModificationTime(const TFd& fd, const std::string& fileName) {
   return static_cast<std::int64_t>(info.st_mtime);
 }
 
-std::size_t ReadSome(const TFd& fd, void* data, std::size_t size, const std::string& fileName) {
+namespace {
+
+enum class TTransfer { Read, Write };
+
+// Repeats step(done) until size bytes have moved; step gives what ::read, ::pread, ::write or
+// ::pwrite gives for the rest after done bytes. A read stops early at the end of the file; a
+// write that moves nothing is a failure, never an endless loop.
+template <class TStep> std::size_t Transfer(TTransfer kind, std::size_t size, const std::string& fileName, TStep step) {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::read(fd.Get(), static_cast<char*>(data) + done, size - done);
+    const ssize_t n = step(done);
     if (n < 0) {
       if (errno == EINTR)
         continue;
       throw SystemError(fileName, errno);
     }
-    if (n == 0)
-      break;
+    if (n == 0) {
+      if (kind == TTransfer::Read)
+        break;
+      throw SystemError(fileName, EIO);
+    }
     done += static_cast<std::size_t>(n);
   }
   return done;
 }
 
+} // namespace
+
+std::size_t ReadSome(const TFd& fd, void* data, std::size_t size, const std::string& fileName) {
+  return Transfer(TTransfer::Read, size, fileName,
+                  [&](std::size_t done) { return ::read(fd.Get(), static_cast<char*>(data) + done, size - done); });
+}
+
 std::size_t ReadAt(const TFd& fd, void* data, std::size_t size, std::uint64_t offset, const std::string& fileName) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n =
-        ::pread(fd.Get(), static_cast<char*>(data) + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      throw SystemError(fileName, errno);
-    }
-    if (n == 0)
-      break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  return Transfer(TTransfer::Read, size, fileName, [&](std::size_t done) {
+    return ::pread(fd.Get(), static_cast<char*>(data) + done, size - done, static_cast<off_t>(offset + done));
+  });
 }
 
 void Seek(const TFd& fd, std::uint64_t offset, const std::string& fileName) {
@@ -103,30 +109,14 @@ void Seek(const TFd& fd, std::uint64_t offset, const std::string& fileName) {
 }
 
 void WriteAll(const TFd& fd, const void* data, std::size_t size, const std::string& fileName) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd.Get(), static_cast<const char*>(data) + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      throw SystemError(fileName, errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  Transfer(TTransfer::Write, size, fileName,
+           [&](std::size_t done) { return ::write(fd.Get(), static_cast<const char*>(data) + done, size - done); });
 }
 
 void WriteAt(const TFd& fd, const void* data, std::size_t size, std::uint64_t offset, const std::string& fileName) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n =
-        ::pwrite(fd.Get(), static_cast<const char*>(data) + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      throw SystemError(fileName, errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  Transfer(TTransfer::Write, size, fileName, [&](std::size_t done) {
+    return ::pwrite(fd.Get(), static_cast<const char*>(data) + done, size - done, static_cast<off_t>(offset + done));
+  });
 }
 
 TAtomicFile::TAtomicFile(std::string targetName, unsigned newFileMode)
