@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "comm/TavTransferDialog.h"
@@ -153,6 +154,10 @@ TMsgResult THeadlessTavUpdateHost::Ask(const std::string& text, const std::strin
 }
 
 void THeadlessTavUpdateHost::StartProgram(const std::string& fileName, const std::string& workingFolder) {
+  StartWithDesktopOpener(fileName, workingFolder);
+}
+
+void StartWithDesktopOpener(const std::string& fileName, const std::string& workingFolder) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   const std::string folder = NativeFileName(workingFolder);
@@ -167,4 +172,6 @@ void THeadlessTavUpdateHost::StartProgram(const std::string& fileName, const std
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0)
     throw Exception(Format(Cz("Program %s nelze spustit: %s"), {fileName, Utf8ToCp1250(std::strerror(rc))}));
+  // The opener returns at once; collect it in the background so no zombie is left behind.
+  std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
 }

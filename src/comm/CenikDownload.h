@@ -79,6 +79,10 @@ struct TTAVCenikFormRules {
   static bool FocusJmenoCeniku(const std::string& alias) { return !alias.empty(); }
 };
 
+// Opens the file with "xdg-open" (the desktop's default action), no parameters, in
+// workingFolder, without waiting for it. Raises Exception when the opener cannot be started.
+void StartWithDesktopOpener(const std::string& fileName, const std::string& workingFolder);
+
 // The default ITavUpdateHost parts that need no window: the transfer run by TTAVPrenosForm
 // without one (each progress message handed to onMessage), the import through
 // ImportPriceListFile, questions through the installed message sink, and the program started

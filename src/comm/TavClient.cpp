@@ -56,16 +56,16 @@ public:
     std::string verdict;
     if (c.Challenge) {
       FOwner.Report(Cz("Přihlašování k serveru."));
-      FSocket.SendAll(kTavLoginRequest);
+      FSocket.SendAll(kTavLoginRequest, SendWaitMs());
       const std::string challenge = WaitReply(true);
-      FSocket.SendAll(Md5Digest(TavChallengeText(challenge, c.User, c.Password)));
+      FSocket.SendAll(Md5Digest(TavChallengeText(challenge, c.User, c.Password)), SendWaitMs());
       verdict = WaitReply(true);
     } else {
       FOwner.Report(Cz("Zahájení přihlášování k serveru"));
-      FSocket.SendAll(c.User);
+      FSocket.SendAll(c.User, SendWaitMs());
       WaitReply(true);
       FOwner.Report(Cz("Přihlášení k serveru"));
-      FSocket.SendAll(c.Password);
+      FSocket.SendAll(c.Password, SendWaitMs());
       verdict = WaitReply(true);
     }
     if (verdict != kTavVerdictOK) {
@@ -78,11 +78,11 @@ public:
   void Download(const TTavTransferRequest& r) {
     FOwner.Report(r.Kind == kTavDownloadPriceList ? Cz("Načítání ceníku.")
                                                   : Cz("Načítání instalačního programu nové verze."));
-    FSocket.SendAll(TavGetFileRequest(r.Alias, r.RemoteFile));
+    FSocket.SendAll(TavGetFileRequest(r.Alias, r.RemoteFile), SendWaitMs());
     const std::int64_t size = ParseTavSize(WaitReply(true));
     if (size <= 0)
       return;
-    FSocket.SendAll(kTavChunkOK);
+    FSocket.SendAll(kTavChunkOK, SendWaitMs());
     fileio::TAtomicFile file(r.LocalFile);
     std::int64_t remaining = size;
     std::string piece;
@@ -97,7 +97,7 @@ public:
         throw ETavSocketError(Cz("Server přestal odpovídat"));
       remaining -= static_cast<std::int64_t>(piece.size());
       fileio::WriteAll(file.Fd(), piece.data(), piece.size(), r.LocalFile);
-      FSocket.SendAll(kTavChunkOK);
+      FSocket.SendAll(kTavChunkOK, SendWaitMs());
     }
     if (Aborted())
       return; // the temporary file goes away with `file`; an earlier download stays
@@ -117,7 +117,7 @@ public:
       sum = TavChecksumAdd(sum, buffer, got);
       size += got;
     }
-    FSocket.SendAll(TavSendFileHeader(size, TavBareFileName(r.RemoteFile), sum));
+    FSocket.SendAll(TavSendFileHeader(size, TavBareFileName(r.RemoteFile), sum), SendWaitMs());
     const std::string headerVerdict = WaitReply(false);
     if (headerVerdict == kTavVerdictRefused) {
       FOwner.Report(Cz("Přenos toho typu souboru není na serveru povolen"));

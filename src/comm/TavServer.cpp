@@ -19,6 +19,7 @@ namespace {
 
 constexpr std::size_t kPieceSize = 64 * 1024;
 constexpr int kStopPollMs = 50;
+constexpr char kIncomingFolder[] = "incoming";
 
 std::string RandomChallenge() {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -132,7 +133,8 @@ private:
     std::string alias, name;
     const bool valid = ParseTavGetFileRequest(request, alias, name);
     const std::string shown = "GETFILE " + Printable(alias) + "/" + Printable(name);
-    if (!valid || !(alias.empty() || IsPlainTavName(alias)) || !IsPlainTavName(name)) {
+    // The uploads are the customers' own business: no alias reaches them.
+    if (!valid || !(alias.empty() || IsPlainTavName(alias)) || alias == kIncomingFolder || !IsPlainTavName(name)) {
       FSocket.SendAll(std::string("0"), FOptions.WaitMs);
       Log(shown + " odmítnuto");
       return;
@@ -220,7 +222,7 @@ private:
 TTavServer::TTavServer(TTavServerOptions options)
     : FOptions(std::move(options)), FListener(FOptions.Host, FOptions.Port) {
   std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(FOptions.Root) / "incoming", error);
+  std::filesystem::create_directories(std::filesystem::path(FOptions.Root) / kIncomingFolder, error);
   if (error)
     throw EInOutError(Utf8ToCp1250(error.message() + ": " + FOptions.Root + "/incoming"), error.value());
 }
@@ -284,7 +286,7 @@ void TTavServer::Log(const std::string& line) {
 }
 
 std::string TTavServer::ReserveIncoming(const std::string& name) {
-  const std::filesystem::path folder = std::filesystem::path(FOptions.Root) / "incoming";
+  const std::filesystem::path folder = std::filesystem::path(FOptions.Root) / kIncomingFolder;
   const std::lock_guard<std::mutex> lock(FIncomingLock);
   for (int n = 0;; ++n) {
     const std::string candidate = (folder / (n == 0 ? name : name + "." + std::to_string(n))).string();

@@ -21,7 +21,8 @@
 //  - GETFILE serves Root/ALIAS/NAME (Root itself for an empty alias): the size in decimal, then
 //    after the client's "OK" NUL the bytes. Size 0 when there is no such file, and for an alias
 //    or a name that is not a plain file name (separators, "." or "..", control characters),
-//    so no request reaches outside Root.
+//    so no request reaches outside Root, and for the alias "incoming", so no customer reads
+//    another's orders.
 //  - SENDFILE stores the body in Root/incoming/NAME (NAME.1, NAME.2, ... when taken) after
 //    checking the checksum: header verdict "1" NUL for a name that is not plain or a size above
 //    MaxUploadSize; body verdict "1" NUL when the checksum differs (nothing is kept then).

@@ -116,14 +116,14 @@ TEST_F(TavClientTest, InstallerDownloadHasItsOwnLine) {
 TEST_F(TavClientTest, MissingFileOrEscapingNameCreatesNothingAndKeepsTheOldFile) {
   StartServer(true);
   WriteFileBytes(Dir.File("secret.txt"), "outside the served folder");
-  WriteFileBytes(Dir.File("root/Cenik/ok.dbc"), "x");
+  WriteFileBytes(Dir.File("root/incoming/OB.obx"), "another customer's order");
   const std::string local = Dir.File("CENIK");
   WriteFileBytes(local, "the previous good price list");
   const struct {
     const char* Alias;
     const char* Name;
   } kCases[] = {{"Cenik", "NONE.dbc"},           {"..", "secret.txt"}, {"Cenik", "../../secret.txt"}, {"Cenik", ".."},
-                {"Cenik", "..\\..\\secret.txt"}, {"/", "secret.txt"}};
+                {"Cenik", "..\\..\\secret.txt"}, {"/", "secret.txt"},  {"incoming", "OB.obx"}};
   for (const auto& k : kCases) {
     SCOPED_TRACE(std::string(k.Alias) + " " + k.Name);
     const TRun run = RunWorker(Get(k.Alias, k.Name, local), Flags);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "comm/CenikDownload.h"
 #include "comm/UpdateVersion.h"
@@ -265,6 +268,30 @@ TEST_F(TavUpdateCommandsTest, CommandsAreEnabledByTheirConditions) {
   EXPECT_FALSE(TavDownloadCommandEnabled(Dir.File("TAV.BIN")));
   WriteFileBytes(Dir.File("TAV.BIN"), "x");
   EXPECT_TRUE(TavDownloadCommandEnabled(Dir.File("TAV.BIN")));
+}
+
+} // namespace
+
+namespace {
+
+// The installer is handed to the desktop's opener with the orders folder as working folder.
+TEST(TavUpdate, HeadlessStartUsesXdgOpenInTheWorkingFolder) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.Path() / "bin");
+  std::filesystem::create_directories(dir.Path() / "orders");
+  const std::string record = dir.File("record.txt");
+  WriteFileBytes(dir.File("bin/xdg-open"), "#!/bin/sh\npwd > '" + record + ".tmp'\necho \"$1\" >> '" + record +
+                                               ".tmp'\nmv '" + record + ".tmp' '" + record + "'\n");
+  std::filesystem::permissions(dir.File("bin/xdg-open"), std::filesystem::perms::owner_all);
+  const std::string path = dir.File("bin") + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+  TEnvOverride pathOverride("PATH", path.c_str());
+
+  const std::string orders = dir.File("orders");
+  WriteFileBytes(orders + "/setup.exe", "MZ");
+  StartWithDesktopOpener(orders + "/setup.exe", orders);
+  for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ReadFileBytes(record), orders + "\n" + orders + "/setup.exe\n");
 }
 
 } // namespace
