@@ -86,7 +86,8 @@ void StartWithDesktopOpener(const std::string& fileName, const std::string& work
 // The default ITavUpdateHost parts that need no window: the transfer run by TTAVPrenosForm
 // without one (each progress message handed to onMessage), the import through
 // ImportPriceListFile, questions through the installed message sink, and the program started
-// with "xdg-open" in the working folder. CloseMainWindow does nothing.
+// with "xdg-open" in the working folder. CloseMainWindow does nothing. The import context's
+// Settings must be the TTavUpdateContext's, so the offer sees the version the import stored.
 class THeadlessTavUpdateHost : public ITavUpdateHost {
 public:
   THeadlessTavUpdateHost(TPackageImportContext& import, std::function<void(const std::string&)> onMessage = {},

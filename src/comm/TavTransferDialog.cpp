@@ -81,7 +81,7 @@ TTavDialogResult TTAVPrenosForm::RunTransfer() {
   return FResult;
 }
 
-void TTAVPrenosForm::KonecClick() {
+void TTAVPrenosForm::btnKonecClick() {
   if (FState == TTavDialogState::Idle) {
     FResult = TTavDialogResult::Cancel;
   } else if (FState == TTavDialogState::Running) {

@@ -58,7 +58,7 @@ public:
   TTavDialogResult RunTransfer();
   // btnKonecClick: while no transfer runs it closes the dialog with Cancel; during a transfer it
   // disables itself and requests the abort (the dialog closes by itself when the worker ends).
-  void KonecClick();
+  void btnKonecClick();
 
   TTavDialogState State() const { return FState; }
   bool AnimationVisible() const { return FState == TTavDialogState::Running || FState == TTavDialogState::Aborting; }

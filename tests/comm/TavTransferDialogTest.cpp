@@ -49,7 +49,7 @@ TEST_F(TavTransferDialogTest, KonecWithoutATransferCancels) {
   EXPECT_EQ(Dialog.State(), TTavDialogState::Idle);
   EXPECT_TRUE(Dialog.StartEnabled());
   EXPECT_TRUE(Dialog.KonecEnabled());
-  Dialog.KonecClick();
+  Dialog.btnKonecClick();
   EXPECT_EQ(Dialog.Result(), TTavDialogResult::Cancel);
   EXPECT_TRUE(Sink.Shown.empty());
 }
@@ -111,7 +111,7 @@ TEST_F(TavTransferDialogTest, KonecDuringTheTransferAborts) {
   // Wait until the request is out, so the abort meets the wait for its reply.
   for (int i = 0; i < kSafetyMs / 10 && Dialog.Lines().size() < 5; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  Dialog.KonecClick();
+  Dialog.btnKonecClick();
   EXPECT_EQ(Dialog.State(), TTavDialogState::Aborting);
   EXPECT_FALSE(Dialog.KonecEnabled());
   EXPECT_FALSE(Dialog.Closed());
