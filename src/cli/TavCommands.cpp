@@ -26,6 +26,9 @@ void SplitHostPort(const std::string& text, const std::string& option, std::stri
       portText.find_first_not_of("0123456789") != std::string::npos || std::stoi(portText) > 65535)
     throw UsageError("--" + option + " wants HOST:PORT");
   host = text.substr(0, colon);
+  // "[::1]:2100": an IPv6 address in brackets.
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
   port = std::stoi(portText);
 }
 

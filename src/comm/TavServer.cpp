@@ -143,7 +143,8 @@ private:
     if (!alias.empty())
       path /= Cp1250ToUtf8(alias);
     path /= Cp1250ToUtf8(name);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe put in the folder cannot stall the session.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     fileio::TFd file(fd);
     struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <mutex>
@@ -117,13 +119,21 @@ TEST_F(TavClientTest, MissingFileOrEscapingNameCreatesNothingAndKeepsTheOldFile)
   StartServer(true);
   WriteFileBytes(Dir.File("secret.txt"), "outside the served folder");
   WriteFileBytes(Dir.File("root/incoming/OB.obx"), "another customer's order");
+  ASSERT_EQ(mkfifo(Dir.File("root/Cenik/pipe.dbc").c_str(), 0600), 0);
   const std::string local = Dir.File("CENIK");
   WriteFileBytes(local, "the previous good price list");
   const struct {
     const char* Alias;
     const char* Name;
-  } kCases[] = {{"Cenik", "NONE.dbc"},           {"..", "secret.txt"}, {"Cenik", "../../secret.txt"}, {"Cenik", ".."},
-                {"Cenik", "..\\..\\secret.txt"}, {"/", "secret.txt"},  {"incoming", "OB.obx"}};
+  } kCases[] = {{"Cenik", "NONE.dbc"},
+                {"..", "secret.txt"},
+                {"Cenik", "../../secret.txt"},
+                {"Cenik", ".."},
+                {"Cenik", "..\\..\\secret.txt"},
+                {"/", "secret.txt"},
+                {"incoming", "OB.obx"},
+                {"", "Cenik"} /* a folder */,
+                {"Cenik", "pipe.dbc"} /* a named pipe */};
   for (const auto& k : kCases) {
     SCOPED_TRACE(std::string(k.Alias) + " " + k.Name);
     const TRun run = RunWorker(Get(k.Alias, k.Name, local), Flags);
