@@ -83,6 +83,9 @@ int TavBin(const CliArgs& args, std::ostream& /*out*/, std::ostream& /*err*/) {
   TTavConnection c;
   std::string host;
   SplitHostPort(RequiredOption(args, "server"), "server", host, c.Port);
+  // The client takes the host as the text before the first colon.
+  if (host.find(':') != std::string::npos)
+    throw UsageError("--server: a connection file cannot hold an IPv6 address; give a host name");
   c.Host = Utf8ToCp1250(host);
   c.User = Utf8ToCp1250(RequiredOption(args, "user"));
   c.Password = Utf8ToCp1250(RequiredOption(args, "password"));

@@ -112,6 +112,7 @@ TEST_F(TavCommandsTest, WrongUsage) {
            {"tav-bin", "--server", "nohost", "--user", "u", "--password", "p", "OUT"},
            {"tav-bin", "--server", "h:99999", "--user", "u", "--password", "p", "OUT"},
            {"tav-bin", "--user", "u", "--password", "p", "OUT"},
+           {"tav-bin", "--server", "[::1]:2100", "--user", "u", "--password", "p", "OUT"},
            {"tav", "get", "NAME", "LOCAL"},
            {"tav", "put"},
            {"tav-server", "--listen", "127.0.0.1:1", "--root", "R", "--user", "u"}}) {
