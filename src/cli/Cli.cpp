@@ -19,6 +19,7 @@ const std::vector<CliCommand>& Commands() {
     AddOrderTransferCommands(list);
     AddPictureCommands(list);
     AddMailCommands(list);
+    AddTavCommands(list);
     return list;
   }();
   return commands;
