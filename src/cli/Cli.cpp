@@ -19,6 +19,7 @@ const std::vector<CliCommand>& Commands() {
     AddOrderTransferCommands(list);
     AddPictureCommands(list);
     AddMailCommands(list);
+    AddOrderSendCommands(list);
     return list;
   }();
   return commands;

@@ -68,3 +68,4 @@ void AddCatalogueCommands(std::vector<CliCommand>& commands);
 void AddOrderTransferCommands(std::vector<CliCommand>& commands);
 void AddPictureCommands(std::vector<CliCommand>& commands);
 void AddMailCommands(std::vector<CliCommand>& commands);
+void AddOrderSendCommands(std::vector<CliCommand>& commands);
