@@ -128,12 +128,19 @@ private:
 
 bool HasNonEmptyLines(const TOrder& order) { return order.CountNonEmptyLines() > 0; }
 
+// The TAV channel of the command: the transfer dialog run without a window, titled
+// SendOrderUploadTitle(), with the connection file of "TAVBin" (loaded.Settings,
+// loaded.Environment), its progress lines on err. Empty while this build has no TAV client:
+// the command then refuses that channel before it touches anything.
+TOrderUploadFn CommandTavUpload(const TCommandSettings& /*loaded*/, std::ostream& /*err*/) { return {}; }
+
 int OrderSend(const CliArgs& args, std::ostream& out, std::ostream& err, const TCommandCardSource& source,
               std::istream& in, const TOrderSendChannels& channels) {
   RequirePositional(args, 1);
   TCommandSettings loaded = LoadCommandSettings(args, err, HeadlessLoadOptions());
   TAppSettings& settings = loaded.Settings;
-  if (settings.MailSendFormat == kTavChannel && !channels.Upload) {
+  const TOrderUploadFn upload = channels.Upload ? channels.Upload : CommandTavUpload(loaded, err);
+  if (settings.MailSendFormat == kTavChannel && !upload) {
     err << "sending through the TAV server (MailSendFormat 2) is not available in objednavky-cli\n";
     return 1;
   }
@@ -177,7 +184,7 @@ int OrderSend(const CliArgs& args, std::ostream& out, std::ostream& err, const T
   environment.Mapi = channels.Mapi;
   environment.Smtp = &smtp;
   TSendOrderFlow flow(order, settings, ui, environment);
-  flow.Upload = channels.Upload;
+  flow.Upload = upload;
   if (flow.aOrder_SendExecute() != TSendOutcome::Sent) {
     err << "not sent\n";
     return 1;

@@ -12,8 +12,9 @@ class ISmtpClient;
 
 // The channels "order send" hands the order to; tests put their own in place.
 struct TOrderSendChannels {
-  // The TAV upload (title SendOrderUploadTitle()); empty: that channel is not available and
-  // the command exits 1 before it touches anything.
+  // The TAV upload (title SendOrderUploadTitle()); empty: the command's own transfer, and
+  // where there is none, that channel is not available and the command exits 1 before it
+  // touches anything.
   TOrderUploadFn Upload;
   // The desktop mail program's hand-over.
   TMapiEnvironment Mapi;

@@ -9,6 +9,7 @@
 
 #include "cli/Cli.h"
 #include "cli/OrderSendCommands.h"
+#include "comm/SmtpClient.h"
 #include "core/DateFormat.h"
 #include "core/Errors.h"
 #include "core/Paths.h"
@@ -187,6 +188,37 @@ TEST_F(OrderSendCommand, ConnectedUploadSendsThroughTheServer) {
   EXPECT_EQ(Run({"--karty", "k.dbf", "--yes", File()}), 1);
   EXPECT_THAT(Err.str(), HasSubstr("Chyba při odesílání dat přes internet (TAV)"));
   EXPECT_EQ(SentInFile(), 0);
+}
+
+class TFakeSmtp : public ISmtpClient {
+public:
+  bool Accept = true;
+  std::vector<TSmtpRequest> Sent;
+  bool Send(const TSmtpRequest& request) override {
+    Sent.push_back(request);
+    return Accept;
+  }
+  std::string LastError() const override { return Accept ? "" : "554 no"; }
+};
+
+TEST_F(OrderSendCommand, SmtpChannelPressesSendOnce) {
+  WriteSettings("MailSendFormat=1\nSMTPServer=smtp.firma.cz\n[Company]\ne-mail=jan@firma.cz\n");
+  TFakeSmtp smtp;
+  Channels.Smtp = &smtp;
+  ASSERT_EQ(Run({"--karty", "k.dbf", File()}), 0) << Err.str();
+  ASSERT_EQ(smtp.Sent.size(), 1u);
+  EXPECT_EQ(smtp.Sent[0].Recipients, "obj@dodavatel.cz");
+  EXPECT_THAT(smtp.Sent[0].Message, HasSubstr("filename*=UTF-8''Pond%C4%9Bl%C3%AD.obx"));
+  EXPECT_GT(SentInFile(), 0);
+  EXPECT_THAT(TempFiles(), IsEmpty());
+
+  // A refusal names the server's reason; nothing is stamped.
+  smtp.Accept = false;
+  WriteOrder(0);
+  EXPECT_EQ(Run({"--karty", "k.dbf", File()}), 1);
+  EXPECT_THAT(Err.str(), HasSubstr("Chyba při odesílání pošty (554 no)"));
+  EXPECT_EQ(SentInFile(), 0);
+  EXPECT_THAT(TempFiles(), IsEmpty());
 }
 
 } // namespace
