@@ -20,6 +20,7 @@ const std::vector<CliCommand>& Commands() {
     AddPictureCommands(list);
     AddMailCommands(list);
     AddTavCommands(list);
+    AddOrderSendCommands(list);
     return list;
   }();
   return commands;

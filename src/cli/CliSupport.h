@@ -69,3 +69,4 @@ void AddOrderTransferCommands(std::vector<CliCommand>& commands);
 void AddPictureCommands(std::vector<CliCommand>& commands);
 void AddMailCommands(std::vector<CliCommand>& commands);
 void AddTavCommands(std::vector<CliCommand>& commands);
+void AddOrderSendCommands(std::vector<CliCommand>& commands);

@@ -107,11 +107,8 @@ int RunTransfer(const CliArgs& args, TTavTransferRequest request, std::ostream& 
   timeouts.ReplyWaitMs = WaitOption(args);
   TStreamMessageSink sink(err);
   const TMessageSinkScope scope(sink);
-  TTAVPrenosForm dialog(timeouts);
-  dialog.Request = std::move(request);
-  dialog.OnMessage = [&out](const std::string& message) { out << Cp1250ToUtf8(message) << std::endl; };
-  dialog.FormShow();
-  return dialog.RunTransfer() == TTavDialogResult::OK ? 0 : 1;
+  const auto print = [&out](const std::string& message) { out << Cp1250ToUtf8(message) << std::endl; };
+  return RunTavTransfer("", std::move(request), print, timeouts) ? 0 : 1;
 }
 
 int TavGet(const CliArgs& args, std::ostream& out, std::ostream& err) {

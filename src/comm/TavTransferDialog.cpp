@@ -94,3 +94,13 @@ std::vector<std::string> TTAVPrenosForm::Lines() const {
   const std::lock_guard<std::mutex> lock(FLinesLock);
   return FLines;
 }
+
+bool RunTavTransfer(const std::string& title, TTavTransferRequest request,
+                    std::function<void(const std::string& message)> onMessage, TTavTimeouts timeouts) {
+  TTAVPrenosForm dialog(timeouts);
+  dialog.Title = title;
+  dialog.Request = std::move(request);
+  dialog.OnMessage = std::move(onMessage);
+  dialog.FormShow();
+  return dialog.RunTransfer() == TTavDialogResult::OK;
+}

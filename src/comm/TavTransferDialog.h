@@ -83,3 +83,9 @@ private:
   std::unique_ptr<TProgress> FProgress;
   std::thread FWorker;
 };
+
+// The whole dialog without a window: FormShow and RunTransfer with title and request, each
+// progress message handed to onMessage (on the worker's thread; may be empty). True when the
+// transfer succeeded; a failure has been reported through ReportMessage.
+bool RunTavTransfer(const std::string& title, TTavTransferRequest request,
+                    std::function<void(const std::string& message)> onMessage, TTavTimeouts timeouts = {});
