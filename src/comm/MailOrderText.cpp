@@ -12,7 +12,8 @@
 namespace {
 
 // Day and month without leading zeros, whatever the user's date format is.
-std::string ShortCzechDate(TDateTime date) { return FormatDateTime("d\".\"m\".\"yyyy", date); }
+// An order without the date (0) shows an empty text, not the first day of the calendar.
+std::string ShortCzechDate(TDateTime date) { return date == 0 ? "" : FormatDateTime("d\".\"m\".\"yyyy", date); }
 
 } // namespace
 

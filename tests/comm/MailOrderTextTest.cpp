@@ -73,6 +73,14 @@ TEST(OrderText, NoteLinesBetweenDatesAndSignatureJoinedWithCrLf) {
                       "\r\n");
 }
 
+TEST(OrderText, AMissingLatestDateIsEmpty) {
+  TOrder order;
+  order.DeliveryDate = EncodeDate(2009, 1, 5);
+  EXPECT_EQ(OrderTextLines(order, Company())[0],
+            Cz("Objednáváme u Vás zboží uvedené v příloze.\r\n\r\nPožadovaný termín dodání zboží : "
+               "5.1.2009\r\nNejpozdější možný termín dodání: \r\n\r\n"));
+}
+
 TEST(OrderText, SplitIntoEditLines) {
   EXPECT_EQ(SplitTextLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
   EXPECT_EQ(SplitTextLines("a\nb\rc"), (std::vector<std::string>{"a", "b", "c"}));
