@@ -42,16 +42,6 @@ std::vector<int> ContentIds(const std::string& list) {
   }
 }
 
-// The price list of a command: the table of --karty, or the settings' "PriceList".
-std::shared_ptr<TPriceList> LoadCommandPriceList(TAppSettings& settings, const std::string& kartyFile) {
-  if (!kartyFile.empty())
-    settings.PriceList = kartyFile;
-  auto list = std::make_shared<TPriceList>();
-  IPriceListHost host;
-  list->LoadPriceListOrThrow(settings, host);
-  return list;
-}
-
 // Cards sorted as the default layout sorts them (or by the column showing --sort), each as
 // the price-list grid's cells of the requested contents.
 int Cards(const CliArgs& args, std::ostream& out, std::ostream& err) {
@@ -109,6 +99,15 @@ int Search(const CliArgs& args, std::ostream& out, std::ostream& err) {
 }
 
 } // namespace
+
+std::shared_ptr<TPriceList> LoadCommandPriceList(TAppSettings& settings, const std::string& kartyFile) {
+  if (!kartyFile.empty())
+    settings.PriceList = kartyFile;
+  auto list = std::make_shared<TPriceList>();
+  IPriceListHost host;
+  list->LoadPriceListOrThrow(settings, host);
+  return list;
+}
 
 // The order commands' price list: loaded as the cards command loads it, found by code.
 TCommandCards CommandCards(const std::string& kartyFile, const TAppSettings& settings) {

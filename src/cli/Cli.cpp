@@ -16,6 +16,7 @@ const std::vector<CliCommand>& Commands() {
     AddLzhCommands(list);
     AddSettingsCommands(list);
     AddCatalogueCommands(list);
+    AddExprCommands(list);
     return list;
   }();
   return commands;

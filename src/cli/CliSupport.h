@@ -52,3 +52,4 @@ void AddImportCommands(std::vector<CliCommand>&);
 void AddLzhCommands(std::vector<CliCommand>& commands);
 void AddSettingsCommands(std::vector<CliCommand>& commands);
 void AddCatalogueCommands(std::vector<CliCommand>& commands);
+void AddExprCommands(std::vector<CliCommand>& commands);
