@@ -44,9 +44,6 @@ private:
   bool FReady = false;
 };
 
-// How far ahead the selection asks for the line of a card that the filter marks.
-constexpr int kMarkPrefetchDistance = 16;
-
 } // namespace
 
 std::string GroupsRootCaption() { return Cz("Okruhy zboží"); }
@@ -229,15 +226,20 @@ TGroupChoice TGoodsGroups::ApplyGroup(const TTreeData& data, TPriceList& list, I
   TFilterOptions options;
   options.StoreSubset = true;
   options.CodeListMode = true;
-  if (data.Evaluator) {
-    TKartyVyhodnocovac& evaluator = *data.Evaluator;
+  // The expression is evaluated for every card in list order before the filter runs, and the
+  // filter only looks the answers up: its own pass over the cards then stays a short loop that
+  // keeps many cards' memory reads under way, instead of one wait per card between two
+  // evaluations.
+  std::vector<std::uint8_t> selected;
+  if (TKartyVyhodnocovac* const evaluator = data.Evaluator.get()) {
     const int count = list.Count();
-    options.Evaluator = [&evaluator, &list, count](const TPriceListItem&, int index) {
-      // The filter marks each card after its evaluation: that line of the card is asked for
-      // early too, as the evaluator does with the fields it reads.
-      if (index + kMarkPrefetchDistance < count)
-        __builtin_prefetch(&list.Items(index + kMarkPrefetchDistance).Visible, 1);
-      return evaluator.Selects(index);
+    selected.resize(static_cast<size_t>(count));
+    evaluator->BeginSelection();
+    for (int index = 0; index < count; ++index)
+      selected[static_cast<size_t>(index)] = evaluator->Selects(index);
+    evaluator->EndSelection();
+    options.Evaluator = [&selected](const TPriceListItem&, int index) {
+      return selected[static_cast<size_t>(index)] != 0;
     };
   }
   choice.Filter = list.Filter(codes, options, progress);

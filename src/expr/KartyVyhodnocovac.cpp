@@ -42,99 +42,146 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The card field a variable reads (the code for the order's quantities, which are looked up by
-// it). Only the address is taken: the card is not read.
-const void* FieldOf(const TPriceListItem& c, std::int32_t id) {
-  switch (id) {
-  case 1:
-  case 2:
-  case 3:
-    return &c.Kod;
-  case 4:
-    return &c.Nazev;
-  case 5:
-  case 30:
-    return &c.Cena;
-  case 6:
-    return &c.CenaSDPH;
-  case 7:
-    return &c.Baleni;
-  case 8:
-    return &c.VeVrstve;
-  case 9:
-    return &c.NaPalete;
-  case 10:
-    return &c.SazbaDPH;
-  case 11:
-    return &c.Jednotka;
-  case 12:
-    return &c.TYPKARTY;
-  case 13:
-    return &c.EAN;
-  case 14:
-    return &c.SKUPINA1;
-  case 15:
-    return &c.SKUPINA2;
-  case 16:
-    return &c.SKUPINA3;
-  case 17:
-    return &c.HMOTNOST;
-  case 18:
-    return &c.ZARUKA;
-  case 19:
-    return &c.KODLAHEV;
-  case 20:
-    return &c.CENALAHEV;
-  case 21:
-    return &c.KODPREPR;
-  case 22:
-    return &c.CENAPREPR;
-  case 23:
-    return &c.DATUMZMENY;
-  case 24:
-    return &c.ZASOBA;
-  case 25:
-    return &c.POZNAMKA;
-  case 26:
-    return &c.CISLOSHODA;
-  case 27:
-    return &c.POPISSKP1;
-  case 28:
-    return &c.POPISSKP2;
-  case 29:
-    return &c.POPISSKP3;
-  case 31:
-    return &c.SKLMJ;
-  case 32:
-    return &c.NAKUPCENA;
-  case 33:
-    return &c.OBRAZEK;
-  case 34:
-    return &c.DOSTUPNOST;
-  case 35:
-    return &c.KLICSLOVA;
-  case 36:
-    return &c.DODAVATEL;
-  case 37:
-    return &c.VYROBCE;
-  case 38:
-    return &c.NSKUPINA2;
-  case 39:
-    return &c.PRIZNAKY;
-  case 40:
-    return &c.OBJPOCETB;
-  case 41:
-    return &c.DopCena;
-  case 42:
-    return &c.DopCenaDPH;
-  default:
-    return &c;
-  }
-}
+// Where a variable's value lies in the card, for reading it from every card in a tight loop:
+// one of the three members, an amount when the currency divides it. The ordered quantities,
+// the date (formatted) and the package price (computed) have none.
+struct TFieldAccess {
+  double TPriceListItem::*Real = nullptr;
+  int TPriceListItem::*Whole = nullptr;
+  std::string TPriceListItem::*Text = nullptr;
+  bool Amount = false;
+};
 
-// How far ahead Selects asks for a card's fields: the evaluations of the cards in between
-// cover the memory's latency.
-constexpr std::int32_t kPrefetchDistance = 16;
+TFieldAccess AccessOf(std::int32_t id) {
+  using C = TPriceListItem;
+  TFieldAccess a;
+  switch (id) {
+  case 3:
+    a.Text = &C::Kod;
+    break;
+  case 4:
+    a.Text = &C::Nazev;
+    break;
+  case 5:
+    a.Real = &C::Cena;
+    a.Amount = true;
+    break;
+  case 6:
+    a.Real = &C::CenaSDPH;
+    a.Amount = true;
+    break;
+  case 7:
+    a.Real = &C::Baleni;
+    break;
+  case 8:
+    a.Whole = &C::VeVrstve;
+    break;
+  case 9:
+    a.Whole = &C::NaPalete;
+    break;
+  case 10:
+    a.Real = &C::SazbaDPH;
+    break;
+  case 11:
+    a.Text = &C::Jednotka;
+    break;
+  case 12:
+    a.Whole = &C::TYPKARTY;
+    break;
+  case 13:
+    a.Text = &C::EAN;
+    break;
+  case 14:
+    a.Text = &C::SKUPINA1;
+    break;
+  case 15:
+    a.Text = &C::SKUPINA2;
+    break;
+  case 16:
+    a.Text = &C::SKUPINA3;
+    break;
+  case 17:
+    a.Real = &C::HMOTNOST;
+    break;
+  case 18:
+    a.Whole = &C::ZARUKA;
+    break;
+  case 19:
+    a.Text = &C::KODLAHEV;
+    break;
+  case 20:
+    a.Real = &C::CENALAHEV;
+    a.Amount = true;
+    break;
+  case 21:
+    a.Text = &C::KODPREPR;
+    break;
+  case 22:
+    a.Real = &C::CENAPREPR;
+    a.Amount = true;
+    break;
+  case 24:
+    a.Real = &C::ZASOBA;
+    break;
+  case 25:
+    a.Text = &C::POZNAMKA;
+    break;
+  case 26:
+    a.Text = &C::CISLOSHODA;
+    break;
+  case 27:
+    a.Text = &C::POPISSKP1;
+    break;
+  case 28:
+    a.Text = &C::POPISSKP2;
+    break;
+  case 29:
+    a.Text = &C::POPISSKP3;
+    break;
+  case 31:
+    a.Text = &C::SKLMJ;
+    break;
+  case 32:
+    a.Real = &C::NAKUPCENA;
+    a.Amount = true;
+    break;
+  case 33:
+    a.Text = &C::OBRAZEK;
+    break;
+  case 34:
+    a.Text = &C::DOSTUPNOST;
+    break;
+  case 35:
+    a.Text = &C::KLICSLOVA;
+    break;
+  case 36:
+    a.Text = &C::DODAVATEL;
+    break;
+  case 37:
+    a.Text = &C::VYROBCE;
+    break;
+  case 38:
+    a.Text = &C::NSKUPINA2;
+    break;
+  case 39:
+    a.Whole = &C::PRIZNAKY;
+    break;
+  case 40:
+    a.Real = &C::OBJPOCETB;
+    break;
+  case 41:
+    a.Real = &C::DopCena;
+    a.Amount = true;
+    break;
+  case 42:
+    a.Real = &C::DopCenaDPH;
+    a.Amount = true;
+    break;
+  default:
+    break;
+  }
+  return a;
+}
 
 } // namespace
 
@@ -162,6 +209,18 @@ std::int32_t TKartyVyhodnocovac::FindVariable(std::string_view name) { return Fi
 bool TKartyVyhodnocovac::ReadVariable(std::int32_t id, std::uint8_t& type) {
   if (id < 1 || id > 42 || Index < 0 || Index >= FList->Count())
     return false;
+  const TSelectionColumn* column = FColumnOf[static_cast<size_t>(id)];
+  if (column && FSelectionCount == FList->Count()) {
+    const auto at = static_cast<size_t>(Index);
+    type = column->Type;
+    if (type == kExprText) {
+      StrValue.assign(column->Bytes, column->Offsets[at], column->Offsets[at + 1] - column->Offsets[at]);
+    } else {
+      StrValue.clear();
+      NumValue = column->Numbers[at];
+    }
+    return true;
+  }
   const TPriceListItem& card = FList->Items(Index);
   const int content = id - 1;
   // Text fields are copied as they stand and numbers read without formatting; only the date
@@ -192,6 +251,7 @@ bool TKartyVyhodnocovac::ReadVariable(std::int32_t id, std::uint8_t& type) {
 }
 
 std::uint8_t TKartyVyhodnocovac::Compile(std::string_view expression) {
+  EndSelection();
   FReadIds.clear();
   const std::uint8_t result = TVyhodnocovac::Compile(expression);
   if (result != 0)
@@ -217,19 +277,63 @@ std::uint8_t TKartyVyhodnocovac::Compile(std::string_view expression) {
   return result;
 }
 
-void TKartyVyhodnocovac::PrefetchCard(std::int32_t index) const {
-  if (index < 0 || index >= FList->Count())
-    return;
-  const TPriceListItem& card = FList->Items(index);
-  for (const std::int32_t id : FReadIds)
-    __builtin_prefetch(FieldOf(card, id));
+void TKartyVyhodnocovac::BeginSelection() {
+  EndSelection();
+  const auto count = static_cast<size_t>(FList->Count());
+  const bool divide = FEnv->ForeignCurrency;
+  const double rate = FEnv->ExRate;
+  for (const std::int32_t id : FReadIds) {
+    if (id < 1 || id > 42)
+      continue;
+    const TFieldAccess access = AccessOf(id);
+    if (!access.Real && !access.Whole && !(access.Text && CardVariableType(id) == kExprText))
+      continue;
+    if (CardVariableType(id) == kExprNumber && NumberTexts)
+      continue;
+    // One variable at a time, each a loop of a few instructions per card: the processor then
+    // has many cards' reads under way at once.
+    TSelectionColumn& column = FColumns.emplace_back();
+    column.Id = id;
+    if (access.Text) {
+      column.Type = kExprText;
+      // Where each text lies first (the cards' lines come in together), then the copies.
+      std::vector<std::string_view> texts(count);
+      size_t total = 0;
+      for (size_t i = 0; i < count; ++i) {
+        texts[i] = FList->Items(static_cast<int>(i)).*access.Text;
+        total += texts[i].size();
+      }
+      column.Bytes.reserve(total);
+      column.Offsets.reserve(count + 1);
+      for (const std::string_view text : texts) {
+        column.Offsets.push_back(static_cast<std::uint32_t>(column.Bytes.size()));
+        column.Bytes += text;
+      }
+      column.Offsets.push_back(static_cast<std::uint32_t>(column.Bytes.size()));
+    } else {
+      column.Type = kExprNumber;
+      column.Numbers.resize(count);
+      for (size_t i = 0; i < count; ++i) {
+        const TPriceListItem& card = FList->Items(static_cast<int>(i));
+        column.Numbers[i] = access.Real ? card.*access.Real : card.*access.Whole;
+      }
+      if (access.Amount && divide)
+        for (double& value : column.Numbers)
+          value /= rate;
+    }
+  }
+  for (const TSelectionColumn& column : FColumns)
+    FColumnOf[static_cast<size_t>(column.Id)] = &column;
+  FSelectionCount = static_cast<int>(count);
+}
+
+void TKartyVyhodnocovac::EndSelection() {
+  FSelectionCount = -1;
+  FColumnOf.fill(nullptr);
+  FColumns.clear();
 }
 
 bool TKartyVyhodnocovac::Selects(std::int32_t index) {
-  // The cards lie in the memory as the load left them, in no relation to the list order: a
-  // card read without notice costs a wait on the memory for each of its fields, which is most
-  // of the time of a selection. Asking early for the card a few places on overlaps the waits.
-  PrefetchCard(index + kPrefetchDistance);
   Index = index;
   const TEvalResult result = Evaluate();
   return result.Code == 0 && result.Type == kExprNumber && !NearlyZero(NumValue);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,17 +45,23 @@ public:
   bool NumberTexts = false;
 
   // Compiles as TVyhodnocovac::Compile does and notes which variables the code reads (for
-  // PrefetchCard; compiled through the base class, the code works the same, only unprefetched).
+  // BeginSelection; compiled through the base class, the code works the same). Ends a
+  // selection in progress.
   std::uint8_t Compile(std::string_view expression);
 
   // Evaluates the expression for the card at index: true when the evaluation succeeds with a
-  // number that is not NearlyZero. A text result or any error code is false. Made for a pass
-  // over the list in order (the selection of a group): it asks the memory early for the fields
-  // of the card a few places on.
+  // number that is not NearlyZero. A text result or any error code is false.
   bool Selects(std::int32_t index);
-  // Asks the memory for the fields the code reads of the card at index (nothing outside the
-  // list). A hint only: nothing is read.
-  void PrefetchCard(std::int32_t index) const;
+
+  // A pass over the whole list (choosing a group evaluates every card in turn). The cards lie
+  // in the memory as the load left them, in no relation to the list order, so reading a card's
+  // fields between two evaluations is a wait on the memory per field. BeginSelection reads the
+  // fields of the variables the code uses from every card first, one variable at a time in a
+  // tight loop, and the evaluations until EndSelection read them from those arrays. Meanwhile
+  // the list's cards and the environment's currency must not change; the ordered quantities
+  // and the date are still read as they are.
+  void BeginSelection();
+  void EndSelection();
 
 protected:
   std::int32_t FindVariable(std::string_view name) override;
@@ -67,4 +75,16 @@ private:
   const TCellEnvironment* FEnv;
   // The ids of the variables the compiled code reads, each once.
   std::vector<std::int32_t> FReadIds;
+  // The values of one variable for every card, during a selection: texts one after another
+  // (card i from Offsets[i] to Offsets[i + 1]) or numbers.
+  struct TSelectionColumn {
+    std::int32_t Id = 0;
+    std::uint8_t Type = kExprText;
+    std::string Bytes;
+    std::vector<std::uint32_t> Offsets;
+    std::vector<double> Numbers;
+  };
+  std::vector<TSelectionColumn> FColumns;
+  std::array<const TSelectionColumn*, 43> FColumnOf{}; // by variable id
+  int FSelectionCount = -1;                            // the cards the columns hold; -1 outside a selection
 };

@@ -208,6 +208,52 @@ TEST_F(KartyVyhodnocovacTest, EveryVariableReadsWhatTheGridShows) {
   }
 }
 
+// A selection reads every variable's field from all cards in advance: the values must be the
+// ones a single read gives, for each card, in a foreign currency too.
+TEST_F(KartyVyhodnocovacTest, ASelectionReadsTheSameValuesAsASingleRead) {
+  auto second = FullCard();
+  second->Kod = "B2";
+  second->SKUPINA1 = "";
+  second->Cena = 7.25;
+  second->ZARUKA = -3;
+  second->POZNAMKA = std::string(300, 'x'); // longer than any short-text buffer
+  List.Add(std::move(second));
+  Env.ForeignCurrency = true;
+  Env.ExRate = 25;
+  TOrderItem line;
+  line.Code = "B2";
+  line.Quantity = 4;
+  Order.Append(line);
+  for (std::int32_t id = 1; id <= kCardVariableCount; ++id) {
+    SCOPED_TRACE(CardVariableName(id));
+    TProbe probe(List, Env);
+    ASSERT_EQ(probe.Compile(CardVariableName(id)), 0);
+    probe.BeginSelection();
+    for (const int index : {1, 0, 1}) {
+      probe.Index = index;
+      std::uint8_t type = 99;
+      ASSERT_TRUE(probe.ReadVariable(id, type));
+      const TRead single = Read(id, index, false);
+      EXPECT_EQ(type, single.Type);
+      EXPECT_EQ(probe.StrValue, single.Text);
+      if (type == kExprNumber) {
+        EXPECT_DOUBLE_EQ(probe.NumValue, single.Number);
+      }
+    }
+    probe.EndSelection();
+  }
+  // After the selection the cards are read again as they are.
+  TProbe probe(List, Env);
+  ASSERT_EQ(probe.Compile("Kod"), 0);
+  probe.BeginSelection();
+  probe.EndSelection();
+  List.Items(0).Kod = "C3";
+  std::uint8_t type = 99;
+  probe.Index = 0;
+  ASSERT_TRUE(probe.ReadVariable(3, type));
+  EXPECT_EQ(probe.StrValue, "C3");
+}
+
 TEST_F(KartyVyhodnocovacTest, ReadingFailsOutsideTheIdsAndTheCards) {
   for (const std::int32_t id : {-1, 0, 43, 1000})
     EXPECT_FALSE(Read(id).Ok) << id;
