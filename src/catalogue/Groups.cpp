@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <string_view>
+#include <unordered_map>
 
 #include "core/AppSettings.h"
 #include "core/Format.h"
@@ -108,6 +110,9 @@ void TGoodsGroups::LoadOrThrow(TAppSettings& settings, const TPriceList& list, c
     throw Exception(Format(Cz("Soubor %s nemá formát použitelný pro import okruhů"), {fileName}));
 
   TCodePrefixes prefixes(list);
+  // The node of the latest group of each code: a parent is the latest earlier group whose code
+  // equals Okruh exactly.
+  std::unordered_map<std::string, int> latestByCode;
   const long long count = table.RecordCount();
   const int step = GroupsProgressStep(count);
   progress.Start(count);
@@ -132,18 +137,17 @@ void TGoodsGroups::LoadOrThrow(TAppSettings& settings, const TPriceList& list, c
     int parent = kRoot;
     if (!parentCode.empty()) {
       // The latest group of that code: a parent comes before its children in the file.
-      const auto found = std::find_if(FData.rbegin(), FData.rend(),
-                                      [&](const std::unique_ptr<TTreeData>& data) { return data->Code == parentCode; });
-      if (found == FData.rend())
+      const auto found = latestByCode.find(parentCode);
+      if (found == latestByCode.end())
         continue;
-      parent = (*found)->NodeId;
+      parent = found->second;
     }
 
     auto data = std::make_unique<TTreeData>();
     data->Code = code;
     data->Evaluator = std::move(evaluator);
     FData.push_back(std::move(data));
-    AddNode(parent, popis->AsString(), FData.back().get());
+    latestByCode.insert_or_assign(code, AddNode(parent, popis->AsString(), FData.back().get()));
     if (genZalozka && genZalozka->AsInteger() % 2 != 0)
       FTabs.push_back({popis->AsString(), FData.back().get()});
   }
@@ -172,21 +176,32 @@ bool TGoodsGroups::Load(TAppSettings& settings, const TPriceList& list, const TC
 // the same caption; those leave the tree (an expression of theirs goes unused). Their data
 // stay in the list, so a tab of theirs still selects by their own code.
 void TGoodsGroups::MergeDuplicates() {
-  const std::vector<int> order = TreeOrder();
-  for (size_t i = 0; i < order.size(); ++i) {
-    TGroupNode& node = FNodes[static_cast<size_t>(order[i])];
-    if (node.Removed || !node.Children.empty() || node.Data->Evaluator)
+  // Only siblings merge, and among siblings the tree order is the order of the children: so
+  // one walk over each node's children with the first taker of each caption at hand does what
+  // comparing every node with every later node would.
+  for (TGroupNode& parent : FNodes) {
+    if (parent.Children.size() < 2)
       continue;
-    for (size_t k = i + 1; k < order.size(); ++k) {
-      TGroupNode& later = FNodes[static_cast<size_t>(order[k])];
-      if (later.Removed || later.Parent != node.Parent || later.Caption != node.Caption || !later.Children.empty())
-        continue;
-      node.Data->Code += '\t';
-      node.Data->Code += later.Data->Code;
-      later.Removed = true;
-      std::vector<int>& siblings = FNodes[static_cast<size_t>(later.Parent)].Children;
-      siblings.erase(std::find(siblings.begin(), siblings.end(), order[k]));
+    std::unordered_map<std::string_view, int> takers; // caption -> the leaf taking the codes
+    std::vector<int> kept;
+    kept.reserve(parent.Children.size());
+    for (const int id : parent.Children) {
+      TGroupNode& node = FNodes[static_cast<size_t>(id)];
+      if (node.Children.empty()) {
+        const auto taker = takers.find(node.Caption);
+        if (taker != takers.end()) {
+          TTreeData& data = *FNodes[static_cast<size_t>(taker->second)].Data;
+          data.Code += '\t';
+          data.Code += node.Data->Code;
+          node.Removed = true;
+          continue;
+        }
+        if (!node.Data->Evaluator)
+          takers.emplace(node.Caption, id);
+      }
+      kept.push_back(id);
     }
+    parent.Children = std::move(kept);
   }
 }
 
