@@ -62,8 +62,9 @@ public:
 
 // The expression evaluator's judgement of one card: true when the evaluation succeeds with a
 // result of type code 0 or 1 that is not zero (NearlyZero counts as zero). An evaluation
-// error is false. The evaluator makes the card its current card before it evaluates.
-using TCardEvaluator = std::function<bool(const TPriceListItem& card)>;
+// error is false. The evaluator makes the card its current card before it evaluates; index is
+// the card's position in the list (what the card evaluator reads the card by).
+using TCardEvaluator = std::function<bool(const TPriceListItem& card, int index)>;
 
 struct TColorRule {
   std::string Keywords; // upper case; "|" separates alternatives, spaces separate words

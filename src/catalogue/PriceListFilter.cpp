@@ -217,7 +217,7 @@ TFilterResult TPriceList::Filter(std::string_view text, const TFilterOptions& op
     if (options.RestrictToSubset && SubsetActive && !card.InSubset) {
       matches = false;
     } else if (options.Evaluator) {
-      matches = options.Evaluator(card);
+      matches = options.Evaluator(card, static_cast<int>(i));
     } else if (options.CodeListMode) {
       const size_t start = codes->Offsets[i], length = codes->Offsets[i + 1] - start - 1;
       matches = std::any_of(pieces.begin(), pieces.end(), [&](const std::string& piece) {

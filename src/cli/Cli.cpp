@@ -21,6 +21,7 @@ const std::vector<CliCommand>& Commands() {
     AddMailCommands(list);
     AddTavCommands(list);
     AddOrderSendCommands(list);
+    AddExprCommands(list);
     return list;
   }();
   return commands;

@@ -70,3 +70,4 @@ void AddPictureCommands(std::vector<CliCommand>& commands);
 void AddMailCommands(std::vector<CliCommand>& commands);
 void AddTavCommands(std::vector<CliCommand>& commands);
 void AddOrderSendCommands(std::vector<CliCommand>& commands);
+void AddExprCommands(std::vector<CliCommand>& commands);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "catalogue/Groups.h"
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/Paths.h"
@@ -99,6 +100,12 @@ void AppContext::TakeCurrency() {
 
 TOrder& AppContext::Order() { return Opened(FOrder); }
 
+TGoodsGroups& AppContext::Groups() { return Opened(FGroups); }
+
+bool AppContext::LoadGroups(IProgress& progress) {
+  return Groups().Load(Settings, PriceList(), FCellEnvironment, progress);
+}
+
 TColumnLayouts& AppContext::Columns() { return Opened(FColumns); }
 
 TSettingsStore& AppContext::Store() {
@@ -119,6 +126,7 @@ void AppContext::CreateCatalogueMembers() {
   };
   FColumns = std::make_unique<TColumnLayouts>();
   FPriceList->SetColumnModel(&FColumns->PriceListColumns, &FCellEnvironment);
+  FGroups = std::make_unique<TGoodsGroups>();
   // The layouts are read before the settings load has looked at the switches' stored
   // counterparts, so they ask for this run's switches themselves.
   FColumns->Switches = [this] { return TContentModes{CommandLine.NoPackagesSwitch, CommandLine.NoStockSwitch}; };
@@ -183,6 +191,7 @@ void AppContext::FreeCatalogueMembers() {
   FCellEnvironment.FindOrderLine = nullptr;
   FPriceListHost.reset();
   FOrder.reset();
+  FGroups.reset();
   if (FLayouts == FColumns.get())
     FLayouts = nullptr;
   FColumns.reset();

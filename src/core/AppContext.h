@@ -15,6 +15,7 @@
 class TLog;
 class TOrder;
 class TColumnLayouts;
+class TGoodsGroups;
 
 // The price list's host in the context: around a load, the open order's lines drop their cards
 // before the old cards are freed and find them again by code afterwards (IndexOfCode; a code
@@ -148,6 +149,14 @@ public:
   // Loads the price list of Settings.PriceList through PriceListHost(), as
   // TPriceList::LoadPriceList (failures are reported, false returned).
   bool LoadPriceList(IProgress& progress = NoProgress());
+  // The goods groups (tree, tabs, their evaluators); made by Open() (before that: throws
+  // Exception). Their evaluators read the cards of PriceList() with CellEnvironment().
+  TGoodsGroups& Groups();
+  // Rebuilds the goods groups from Settings.Groups over the loaded price list, as
+  // TGoodsGroups::Load (failures are reported with the caption "Okruhy", false returned; a
+  // missing file or an empty table switches Settings.GroupsVisible off). The start-up's
+  // LoadGroups step after every load of the price list, when "ReadGroups" is on.
+  bool LoadGroups(IProgress& progress = NoProgress());
 
 private:
   // Creation steps.
@@ -180,6 +189,7 @@ private:
   std::unique_ptr<TOrderRelinkHost> FPriceListHost;
   TCellEnvironment FCellEnvironment;
   std::unique_ptr<TColumnLayouts> FColumns;
+  std::unique_ptr<TGoodsGroups> FGroups;
   bool FHandlerInstalled = false;
   bool FStarted = false; // the start line was written
 };

@@ -180,7 +180,8 @@ TEST_F(PriceListFilterTest, SubsetIsStoredAndRestrictsLaterSearches) {
 TEST_F(PriceListFilterTest, EvaluatorDecidesInsteadOfTheText) {
   TFilterOptions options;
   int calls = 0;
-  options.Evaluator = [&calls](const TPriceListItem& card) {
+  options.Evaluator = [this, &calls](const TPriceListItem& card, int index) {
+    EXPECT_EQ(&List.Items(index), &card); // the card evaluator reads the card by its index
     ++calls;
     return card.Kod.size() == 4;
   };
