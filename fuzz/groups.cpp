@@ -12,32 +12,12 @@
 
 #include "catalogue/Groups.h"
 #include "core/AppSettings.h"
+#include "FuzzScratchFile.h"
 #include "core/Errors.h"
 #include "expr/VariableList.h"
 #include "ui/CellText.h"
 
 namespace {
-
-// One scratch file per fuzzing process, rewritten for every input.
-struct ScratchFile {
-  ScratchFile() {
-    char pattern[] = "/tmp/fuzz-groups-XXXXXX";
-    Fd = mkstemp(pattern);
-    if (Fd < 0)
-      std::abort();
-    Name = pattern;
-  }
-  ~ScratchFile() {
-    ::close(Fd);
-    ::unlink(Name.c_str());
-  }
-  void Write(const uint8_t* data, size_t size) {
-    if (::ftruncate(Fd, 0) != 0 || (size > 0 && ::pwrite(Fd, data, size, 0) != static_cast<ssize_t>(size)))
-      std::abort();
-  }
-  int Fd;
-  std::string Name;
-};
 
 // Cards whose codes, groups and prices the seeds' prefixes and expressions meet.
 TPriceList& Cards() {
@@ -62,7 +42,7 @@ TPriceList& Cards() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchFile scratch;
+  static ScratchFile scratch("groups");
   static const TCellEnvironment env;
   scratch.Write(data, size);
   ClearVariables();

@@ -4,6 +4,7 @@
 #include <climits>
 #include <random>
 
+#include "comm/TavProtocol.h"
 #include "core/Errors.h"
 #include "core/FileIo.h"
 #include "formats/CodePages.h"
@@ -61,45 +62,18 @@ private:
   std::string FFields[4];
 };
 
-// A decimal integer with optional leading blanks and sign and nothing after the digits.
-bool ReadInteger(const std::string& text, long long& value) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ')
-    ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i == text.size())
-    return false;
-  unsigned long long magnitude = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9')
-      return false;
-    const unsigned digit = static_cast<unsigned>(text[i] - '0');
-    if (magnitude > (static_cast<unsigned long long>(LLONG_MAX) + 1 - digit) / 10)
-      return false;
-    magnitude = magnitude * 10 + digit;
-  }
-  if (!negative && magnitude > static_cast<unsigned long long>(LLONG_MAX))
-    return false;
-  value = negative ? static_cast<long long>(0 - magnitude) : static_cast<long long>(magnitude);
-  return true;
-}
-
 } // namespace
 
 int TavPortField(const std::string& text) {
-  long long value = 0;
-  if (!ReadInteger(text, value) || value < INT_MIN || value > INT_MAX)
+  std::int64_t value = 0;
+  if (!ParseTavInteger(text, value) || value < INT_MIN || value > INT_MAX)
     return 0;
   return static_cast<int>(value);
 }
 
 bool TavBoolField(const std::string& text) {
-  long long value = 0;
-  if (ReadInteger(text, value))
+  std::int64_t value = 0;
+  if (ParseTavInteger(text, value))
     return value != 0;
   return AnsiUpperCase(text) == "TRUE";
 }

@@ -69,8 +69,7 @@ std::string TavSendFileHeader(std::uint64_t size, const std::string& name, std::
   return header;
 }
 
-std::int64_t ParseTavSize(const std::string& reply) {
-  const std::string text = reply.substr(0, reply.find('\0'));
+bool ParseTavInteger(const std::string& text, std::int64_t& value) {
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ')
     ++i;
@@ -81,10 +80,17 @@ std::int64_t ParseTavSize(const std::string& reply) {
   }
   std::uint64_t magnitude = 0;
   if (!ReadUnsigned(text.substr(i), magnitude))
-    return -1;
-  if (negative)
-    return magnitude <= static_cast<std::uint64_t>(INT64_MAX) ? -static_cast<std::int64_t>(magnitude) : -1;
-  return magnitude <= static_cast<std::uint64_t>(INT64_MAX) ? static_cast<std::int64_t>(magnitude) : -1;
+    return false;
+  const std::uint64_t limit = static_cast<std::uint64_t>(INT64_MAX) + (negative ? 1 : 0);
+  if (magnitude > limit)
+    return false;
+  value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+  return true;
+}
+
+std::int64_t ParseTavSize(const std::string& reply) {
+  std::int64_t size = 0;
+  return ParseTavInteger(reply.substr(0, reply.find('\0')), size) ? size : -1;
 }
 
 std::uint64_t TavChecksumAdd(std::uint64_t sum, const void* data, std::size_t size) {

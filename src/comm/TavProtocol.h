@@ -27,6 +27,10 @@ std::string TavGetFileRequest(const std::string& alias, const std::string& name)
 // "SENDFILE: " TAB size TAB name TAB checksum TAB NUL.
 std::string TavSendFileHeader(std::uint64_t size, const std::string& name, std::uint64_t checksum);
 
+// A signed 64-bit decimal number with optional leading blanks and sign and nothing after the
+// digits (the platform's integer conversion). False for anything else.
+bool ParseTavInteger(const std::string& text, std::int64_t& value);
+
 // The size reply of a download: the bytes before the first NUL read as a signed 64-bit
 // decimal number (leading blanks and a sign accepted); anything else is -1.
 std::int64_t ParseTavSize(const std::string& reply);

@@ -2,27 +2,19 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 #include <sstream>
+#include <sys/wait.h>
 
 #include "catalogue/KartyFixture.h"
-#include "cli/Cli.h"
+#include "cli/CliTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-struct CliResult {
-  int Code;
-  std::string Out;
-  std::string Err;
-};
-
 // A throw-away profile and a small price list beside it.
-class CatalogueCommandsTest : public ::testing::Test {
+class CatalogueCommandsTest : public CliProfileTest {
 protected:
-  CatalogueCommandsTest()
-      : Home("XDG_CONFIG_HOME", Dir.File("config").c_str()), System("XDG_CONFIG_DIRS", Dir.File("xdg").c_str()),
-        Data("XDG_DATA_HOME", Dir.File("data").c_str()) {
+  CatalogueCommandsTest() {
     WriteKarty(Karty, {{"Kod", 'C', 10}, {"Nazev", 'C', 30}, {"EAN", 'C', 13}, {"POZNAMKA", 'C', 20}},
                {{{"Kod", "1201"}, {"Nazev", "Černý čaj"}, {"POZNAMKA", "čaj zelený"}},
                 {{"Kod", "1200"}, {"Nazev", "Zelený čaj sypaný"}, {"EAN", "8590000000017"}},
@@ -30,17 +22,6 @@ protected:
                 {{"Kod", "4500"}, {"Nazev", "Káva"}}});
   }
 
-  CliResult Run(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-  }
-
-  TempDir Dir;
-  TEnvOverride Home;
-  TEnvOverride System;
-  TEnvOverride Data;
   std::string Karty = Dir.File("KARTY.DBF");
 };
 

@@ -53,9 +53,7 @@ TEST(CliArgs, DoubleDashEndsOptions) {
   EXPECT_THROW(ParseCliArgs({"--karty"}, {"karty"}), UsageError);
 }
 
-TEST(CliArgs, EscapesControlCharactersOfFields) {
-  EXPECT_EQ(EscapeField("a\\b\tc\rd\ne"), "a\\\\b\\tc\\rd\\ne");
-}
+TEST(CliArgs, EscapesControlCharactersOfFields) { EXPECT_EQ(EscapeField("a\\b\tc\rd\ne"), "a\\\\b\\tc\\rd\\ne"); }
 
 #ifdef OBJ_CLI_PATH
 TEST(CliProgram, ExitCodesReachTheShell) {

@@ -3,24 +3,12 @@
 #include <sstream>
 #include <string>
 
-#include "cli/Cli.h"
+#include "cli/CliTestSupport.h"
 #include "formats/Cp1250Utf8.h"
 #include "formats/DBFFile.h"
 #include "support/TestSupport.h"
 
 namespace {
-
-struct CliResult {
-  int Code;
-  std::string Out;
-  std::string Err;
-};
-
-CliResult RunCommand(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 class DbfCommandsTest : public ::testing::Test {
 protected:
@@ -53,7 +41,7 @@ protected:
 };
 
 TEST_F(DbfCommandsTest, InfoListsHeaderAndFields) {
-  const CliResult r = RunCommand({"dbf", "info", Path});
+  const CliResult r = RunCliCommand({"dbf", "info", Path});
   EXPECT_EQ(r.Code, 0) << r.Err;
   EXPECT_EQ(r.Out, "records\t3\theader\t194\trecord\t44\n"
                    "KOD\tC\t6\t0\n"
@@ -67,13 +55,13 @@ TEST_F(DbfCommandsTest, InfoShowsTheRecordLengthTheHeaderStates) {
   std::string bytes = ReadFileBytes(Path);
   bytes[10] = 40; // the fields still need 44
   WriteFileBytes(Path, bytes);
-  const CliResult r = RunCommand({"dbf", "info", Path});
+  const CliResult r = RunCliCommand({"dbf", "info", Path});
   EXPECT_EQ(r.Code, 0) << r.Err;
   EXPECT_EQ(r.Out.substr(0, r.Out.find('\n')), "records\t3\theader\t194\trecord\t40");
 }
 
 TEST_F(DbfCommandsTest, DumpWritesEveryRecordAsUtf8WithEscapes) {
-  const CliResult r = RunCommand({"dbf", "dump", Path});
+  const CliResult r = RunCliCommand({"dbf", "dump", Path});
   EXPECT_EQ(r.Code, 0) << r.Err;
   EXPECT_EQ(r.Out, "DELFLAG\tKOD\tNAZEV\tCENA\tDATUM\tSKLAD\n"
                    "\tA1\tŽluťoučký kůň\t12.50\t29.02.2024\tT\n"
@@ -86,7 +74,7 @@ TEST_F(DbfCommandsTest, BrokenFileFailsWithTheCzechMessage) {
   WriteFileBytes(Path, ReadFileBytes(Path).substr(0, 32));
   for (const char* command : {"info", "dump"}) {
     SCOPED_TRACE(command);
-    const CliResult r = RunCommand({"dbf", command, Path});
+    const CliResult r = RunCliCommand({"dbf", command, Path});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Out, "");
     EXPECT_EQ(r.Err, "Soubor " + Path + " není platný DBF soubor\n");
@@ -94,9 +82,9 @@ TEST_F(DbfCommandsTest, BrokenFileFailsWithTheCzechMessage) {
 }
 
 TEST_F(DbfCommandsTest, MissingFileFailsAndWrongUsageIsExitTwo) {
-  EXPECT_EQ(RunCommand({"dbf", "dump", Dir.File("nic.dbf")}).Code, 1);
-  EXPECT_EQ(RunCommand({"dbf", "info"}).Code, 2);
-  EXPECT_EQ(RunCommand({"dbf", "dump", Path, Path}).Code, 2);
+  EXPECT_EQ(RunCliCommand({"dbf", "dump", Dir.File("nic.dbf")}).Code, 1);
+  EXPECT_EQ(RunCliCommand({"dbf", "info"}).Code, 2);
+  EXPECT_EQ(RunCliCommand({"dbf", "dump", Path, Path}).Code, 2);
 }
 
 } // namespace

@@ -4,23 +4,15 @@
 
 #include "catalogue/KartyFixture.h"
 #include "catalogue/OkruhyFixture.h"
-#include "cli/Cli.h"
+#include "cli/CliTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-struct CliResult {
-  int Code;
-  std::string Out;
-  std::string Err;
-};
-
 // A throw-away profile, four cards and a table of groups beside them.
-class ExprCommandsTest : public ::testing::Test {
+class ExprCommandsTest : public CliProfileTest {
 protected:
-  ExprCommandsTest()
-      : Home("XDG_CONFIG_HOME", Dir.File("config").c_str()), System("XDG_CONFIG_DIRS", Dir.File("xdg").c_str()),
-        Data("XDG_DATA_HOME", Dir.File("data").c_str()) {
+  ExprCommandsTest() {
     WriteKarty(Karty,
                {{"Kod", 'C', 10}, {"Nazev", 'C', 30}, {"Cena", 'N', 10, 2}, {"SKUPINA1", 'C', 10}, {"ZASOBA", 'N', 8}},
                {{{"Kod", "1001"}, {"Nazev", "Čaj zelený"}, {"Cena", "50"}, {"SKUPINA1", "0120"}, {"ZASOBA", "10"}},
@@ -37,17 +29,6 @@ protected:
                         });
   }
 
-  CliResult Run(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-  }
-
-  TempDir Dir;
-  TEnvOverride Home;
-  TEnvOverride System;
-  TEnvOverride Data;
   std::string Karty = Dir.File("KARTY.DBF");
   std::string Okruhy = Dir.File("OKRUHY.DBF");
 };

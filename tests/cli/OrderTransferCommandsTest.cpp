@@ -4,7 +4,7 @@
 
 #include "catalogue/KartyFixture.h"
 #include "catalogue/PriceList.h"
-#include "cli/Cli.h"
+#include "cli/CliTestSupport.h"
 #include "cli/OrderTransferCommands.h"
 #include "core/AppSettings.h"
 #include "core/SettingsStore.h"
@@ -15,28 +15,13 @@
 
 namespace {
 
-struct CliResult {
-  int Code;
-  std::string Out;
-  std::string Err;
-};
-
 // A throw-away profile, a small price list with EAN codes and files to import beside it.
-class OrderTransferCommandsTest : public ::testing::Test {
+class OrderTransferCommandsTest : public CliProfileTest {
 protected:
-  OrderTransferCommandsTest()
-      : Home("XDG_CONFIG_HOME", Dir.File("config").c_str()), System("XDG_CONFIG_DIRS", Dir.File("xdg").c_str()),
-        Data("XDG_DATA_HOME", Dir.File("data").c_str()) {
+  OrderTransferCommandsTest() {
     WriteKarty(Karty, {{"Kod", 'C', 10}, {"Nazev", 'C', 30}, {"EAN", 'C', 13}},
                {{{"Kod", "Č1"}, {"Nazev", "Čaj"}, {"EAN", "8590001"}},
                 {{"Kod", "K2"}, {"Nazev", "Káva"}, {"EAN", "8590002"}}});
-  }
-
-  CliResult Run(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
   }
 
   void StoreSetting(const std::string& section, const std::string& key, const std::string& value) {
@@ -45,10 +30,6 @@ protected:
     store.Save();
   }
 
-  TempDir Dir;
-  TEnvOverride Home;
-  TEnvOverride System;
-  TEnvOverride Data;
   std::string Karty = Dir.File("KARTY.DBF");
 };
 

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "catalogue/KartyFixture.h"
-#include "cli/Cli.h"
+#include "cli/CliTestSupport.h"
 #include "formats/DBFFile.h"
 #include "pictures/HttpTestServer.h"
 #include "support/TestSupport.h"
@@ -13,18 +13,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int Code;
-  std::string Out;
-  std::string Err;
-};
-
 // A throw-away profile, a price list with pictures and a web folder on loopback.
-class PictureCommandsTest : public ::testing::Test {
+class PictureCommandsTest : public CliProfileTest {
 protected:
-  PictureCommandsTest()
-      : Home("XDG_CONFIG_HOME", Dir.File("config").c_str()), System("XDG_CONFIG_DIRS", Dir.File("xdg").c_str()),
-        Data("XDG_DATA_HOME", Dir.File("data").c_str()) {
+  PictureCommandsTest() {
     WriteKarty(Karty, {{"Kod", 'C', 10}, {"Nazev", 'C', 30}, {"OBRAZEK", 'C', 40}},
                {{{"Kod", "1"}, {"Nazev", "Čaj"}, {"OBRAZEK", "caj.jpg"}},
                 {{"Kod", "2"}, {"Nazev", "Káva"}, {"OBRAZEK", "C:\\foto\\kava.jpg"}},
@@ -42,10 +34,7 @@ protected:
     if (extra.empty())
       extra = {"--web", Server.Url() + "/obr/"};
     args.insert(args.end(), extra.begin(), extra.end());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
+    return RunCliCommand(args);
   }
 
   std::vector<std::string> Files() const {
@@ -57,10 +46,6 @@ protected:
     return files;
   }
 
-  TempDir Dir;
-  TEnvOverride Home;
-  TEnvOverride System;
-  TEnvOverride Data;
   std::string Karty = Dir.File("KARTY.DBF");
   std::string Pictures = Dir.File("obrazky");
   THttpTestServer Server;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <sstream>
 
-#include "cli/Cli.h"
+#include "cli/CliTestSupport.h"
 #include "core/AppSettingsFields.h"
 #include "support/TestSupport.h"
 
@@ -14,24 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CliResult {
-  int Code;
-  std::string Out;
-  std::string Err;
-};
-
 // A throw-away profile: the user's and the administrator's settings folders in a TempDir.
-class SettingsCommandsTest : public ::testing::Test {
+class SettingsCommandsTest : public CliProfileTest {
 protected:
-  SettingsCommandsTest()
-      : Home("XDG_CONFIG_HOME", Dir.File("config").c_str()), System("XDG_CONFIG_DIRS", Dir.File("xdg").c_str()) {}
-
-  CliResult Run(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-  }
   std::string UserFile(const std::string& program = "objednavky") const {
     return Dir.File("config/T.V.X./" + program + ".ini");
   }
@@ -39,10 +24,6 @@ protected:
     fs::create_directories(Dir.File("xdg/T.V.X."));
     WriteFileBytes(Dir.File("xdg/T.V.X./objednavky.ini"), text);
   }
-
-  TempDir Dir;
-  TEnvOverride Home;
-  TEnvOverride System;
 };
 
 TEST_F(SettingsCommandsTest, SetThenGetGivesTheTextBack) {
