@@ -51,13 +51,14 @@ void Split(TDateTime dt, long long& days, long long& ms) {
 
 } // namespace
 
-bool IsValidDate(int year, int month, int day) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1)
-    return false;
+int DaysInMonth(int year, int month) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  const int limit = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-  return day <= limit;
+  return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+bool IsValidDate(int year, int month, int day) {
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& result) {

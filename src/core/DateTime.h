@@ -8,6 +8,8 @@ using TDateTime = double;
 
 // Calendar date in the proleptic Gregorian calendar, years 1 to 9999.
 bool IsValidDate(int year, int month, int day);
+// The number of days of a month (1 to 12) in the proleptic Gregorian calendar.
+int DaysInMonth(int year, int month);
 // Returns false (and leaves result alone) for an impossible date.
 bool TryEncodeDate(int year, int month, int day, TDateTime& result);
 // 0 for an impossible date.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/DateTime.h"
 #include "formats/LzhEntryReader.h"
 #include "formats/LzhIo.h"
 
@@ -74,11 +75,7 @@ bool DosToUnixTime(std::uint16_t dosDate, std::uint16_t dosTime, std::time_t& re
   const int second = (dosTime & 31) * 2;
   const int minute = (dosTime >> 5) & 63;
   const int hour = dosTime >> 11;
-  static const int daysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1 || day > daysInMonth[month - 1] || hour > 23 || minute > 59 || second > 59)
-    return false;
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month == 2 && day == 29 && !leap)
+  if (!IsValidDate(year, month, day) || hour > 23 || minute > 59 || second > 59)
     return false;
   struct tm t {};
   t.tm_year = year - 1900;

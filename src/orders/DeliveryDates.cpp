@@ -24,10 +24,9 @@ TDateTime WholeDay(TDateTime date) { return std::floor(date); }
 
 bool IsDigitOrLetter(unsigned char c) { return (c >= '0' && c <= '9') || std::isalpha(c) || c >= 0x80; }
 
-int DaysInMonth(int year, int month) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : days[month - 1];
+// The day in another month or year, moved back to the month's last day where it has fewer.
+TDateTime ClampedDate(int year, int month, int day) {
+  return EncodeDate(year, month, std::min(day, DaysInMonth(year, month)));
 }
 
 } // namespace
@@ -248,7 +247,7 @@ TDateTime WithMonth(TDateTime date, int month) {
   DecodeDate(date, year, oldMonth, day);
   if (month < 1 || month > 12)
     return date;
-  return EncodeDate(year, month, std::min(day, DaysInMonth(year, month)));
+  return ClampedDate(year, month, day);
 }
 
 TDateTime WithYear(TDateTime date, int year) {
@@ -256,7 +255,7 @@ TDateTime WithYear(TDateTime date, int year) {
   DecodeDate(date, oldYear, month, day);
   if (year < 1 || year > 9999)
     return date;
-  return EncodeDate(year, month, std::min(day, DaysInMonth(year, month)));
+  return ClampedDate(year, month, day);
 }
 
 } // namespace DatePicker

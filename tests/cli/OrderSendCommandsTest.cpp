@@ -9,6 +9,7 @@
 
 #include "cli/Cli.h"
 #include "cli/OrderSendCommands.h"
+#include "comm/FakeSmtp.h"
 #include "comm/SmtpClient.h"
 #include "comm/TavBin.h"
 #include "comm/TavServer.h"
@@ -222,17 +223,6 @@ TEST_F(OrderSendCommand, TavChannelUploadsToTheCompanionServer) {
   EXPECT_EQ(SentInFile(), 0);
   EXPECT_THAT(TempFiles(), IsEmpty());
 }
-
-class TFakeSmtp : public ISmtpClient {
-public:
-  bool Accept = true;
-  std::vector<TSmtpRequest> Sent;
-  bool Send(const TSmtpRequest& request) override {
-    Sent.push_back(request);
-    return Accept;
-  }
-  std::string LastError() const override { return Accept ? "" : "554 no"; }
-};
 
 TEST_F(OrderSendCommand, SmtpChannelPressesSendOnce) {
   WriteSettings("MailSendFormat=1\nSMTPServer=smtp.firma.cz\n[Company]\ne-mail=jan@firma.cz\n");

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "catalogue/PriceListItem.h"
+#include "comm/FakeSmtp.h"
 #include "comm/MailSendForm.h"
 #include "comm/SendOrder.h"
 #include "comm/SmtpClient.h"
@@ -93,17 +94,6 @@ public:
     MailDialog(form);
   }
   void RefreshOrder() noexcept override { ++Refreshes; }
-};
-
-class TFakeSmtp : public ISmtpClient {
-public:
-  bool Accept = true;
-  std::vector<TSmtpRequest> Sent;
-  bool Send(const TSmtpRequest& request) override {
-    Sent.push_back(request);
-    return Accept;
-  }
-  std::string LastError() const override { return Accept ? "" : "554 no"; }
 };
 
 // One order of two lines (one of them empty) ready to send; the temporary folder and the log
